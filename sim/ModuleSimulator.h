@@ -1,0 +1,122 @@
+#pragma once
+
+// A software stand-in for the Wi-Fi I/O module (model 184), written from the module's side.
+// It listens on 127.0.0.1 only, answers the command protocol on its own thread, records every
+// frame it receives and misbehaves on demand. It shares no code with the console.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+namespace zqbsim {
+
+// Everything the module reports in its link record, plus its I/O and stored state.
+struct ModuleState {
+    std::uint8_t modelCode = 184;
+    std::array<std::uint8_t, 4> reportedAddress{127, 0, 0, 1};
+    std::array<std::uint8_t, 6> mac{0x00, 0x1E, 0xC0, 0x12, 0x34, 0x56};
+    std::uint8_t firmwareMajor = 1;
+    std::uint8_t firmwareMinor = 0x10;
+    std::uint16_t modbusIdleTimeout = 120;
+    QByteArray location = "Lab bench 3";
+    QByteArray apSsid = "zQB-AP-123456";
+    std::uint8_t apSecurity = 0;
+    QByteArray apKey;
+    QByteArray staSsid = "LabNet";
+    std::uint8_t staKeyType = 2;
+    QByteArray staKey = "secret-key";
+    std::uint8_t wifiModeAp = 1;
+    std::uint8_t doBits = 0;
+    std::uint8_t diBits = 0;
+    std::uint16_t modbusPort = 502;
+    std::uint8_t staticIpEnabled = 0;
+    std::array<std::uint8_t, 4> staticIp{};
+    std::array<std::uint8_t, 4> staticMask{255, 255, 255, 0};
+    std::array<std::uint8_t, 4> staticGateway{};
+    std::uint16_t rssiWord = 0xFFD3;  // -45 dBm; 0 = not reported
+    std::uint16_t dacCode = 0;
+    std::uint8_t rangeFourToTwenty = 0;
+    bool hasFunctionRecord = true;
+    std::array<std::uint8_t, 32> functionRecord{};
+    std::array<std::uint8_t, 256> configRecord{};
+    std::array<std::uint32_t, 8> diCounters{};
+    std::uint8_t analogMode = 1;         // byte 5 of the last SetAnalog
+    std::uint8_t calibrationPoint = 0;   // last SetCalibration
+    std::uint16_t calibrationCode = 0;
+    std::uint8_t wifiModeRequested = 0;  // last SetWifiMode parameter
+    QByteArray webKey;
+    int locatorCount = 0;
+    int resetCount = 0;                  // ResetModule, SetWifiMode and ClearFlashConfig restarts
+    int configWrittenCount = 0;
+    int flashClearCount = 0;
+};
+
+// A file written through the announcement + raw data connection.
+struct StoredFile {
+    QByteArray data;
+    std::uint32_t announcedLength = 0;
+    std::uint32_t announcedSum = 0;
+    std::uint32_t byteSum = 0;  // sum of the bytes actually received, low 32 bits
+    bool complete = false;      // all announced bytes arrived
+};
+
+// Ways to misbehave. Defaults are a well-behaved module.
+struct Misbehaviour {
+    bool silent = false;                 // accept, read, never answer (connection stays open until the peer closes)
+    bool refuseConnections = false;      // stop listening: connects are refused
+    std::optional<std::uint8_t> status;  // reply status other than 6, for every command
+    std::map<std::uint8_t, std::uint8_t> statusFor;  // per command code; wins over `status`
+    bool badMagic = false;               // reply starts 5A 35 77 A6
+    std::vector<int> splitPieces;        // send the reply in pieces of these sizes (rest in a last piece)
+    int pieceDelayMs = 0;                // pause between pieces
+    int replyDelayMs = 0;                // pause before answering
+    int replyLength = 0;                 // pad (or cut) every reply to this many bytes; 0 = natural
+    bool closeWithoutReply = false;      // read the frame, then close at once
+    int dropDataAfterBytes = -1;         // data connection: close after this many bytes (-1 = never)
+    std::optional<std::uint8_t> echoOverride;  // reply byte 4 other than the command's code
+    std::optional<std::uint32_t> imageSumOverride;  // answer GetImageChecksum with this sum
+};
+
+class ModuleSimulator {
+public:
+    ModuleSimulator();
+    ~ModuleSimulator();
+    ModuleSimulator(const ModuleSimulator&) = delete;
+    ModuleSimulator& operator=(const ModuleSimulator&) = delete;
+
+    // Starts listening on 127.0.0.1:port (0 = an ephemeral port) on the simulator's own thread.
+    bool Start(std::uint16_t port = 0);
+    void Stop();
+    std::uint16_t Port() const;
+
+    ModuleState State() const;
+    void SetState(const ModuleState& state);
+    void Update(const std::function<void(ModuleState&)>& change);
+
+    Misbehaviour Behaviour() const;
+    void SetBehaviour(const Misbehaviour& behaviour);
+
+    // Every command frame received, in order, exactly as it arrived (data connections excluded).
+    std::vector<QByteArray> Frames() const;
+    void ClearFrames();
+    // Waits (without running the caller's event loop) until at least `count` frames arrived.
+    bool WaitForFrames(std::size_t count, int timeoutMs) const;
+    int ConnectionCount() const;
+
+    std::map<QByteArray, StoredFile> Files() const;
+    // Waits until the named file holds all announced bytes.
+    bool WaitForFile(const QByteArray& name, int timeoutMs) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zqbsim

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <QString>
+
+namespace zqb {
+
+// Text to integer the way the platform's converter reads it: optional blanks and sign, then
+// decimal digits, or hexadecimal digits after "$", "0x" or "x". Nothing may follow, and the
+// value must fit 32 bits (hexadecimal up to FFFFFFFF, read as two's complement).
+std::optional<std::int32_t> ParseInteger(const QString& text);
+
+// The converter's complaint: "'<text>' is not a valid integer value".
+QString InvalidIntegerText(const QString& text);
+
+}  // namespace zqb

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <QByteArray>
+#include <QString>
+
+namespace zqb {
+
+// The module speaks 8-bit text. One byte is one character (Latin-1), both ways, so that a
+// text always round-trips and every length limit counts the bytes the module will see.
+inline QString FromAnsi(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
+inline QByteArray ToAnsi(const QString& text) { return text.toLatin1(); }
+
+// A text field of a reply: its bytes up to the first zero byte or the field's end.
+inline QByteArray ReadTextField(const std::uint8_t* field, std::size_t width)
+{
+    std::size_t n = 0;
+    while (n < width && field[n] != 0) ++n;
+    return QByteArray(reinterpret_cast<const char*>(field), static_cast<qsizetype>(n));
+}
+
+}  // namespace zqb

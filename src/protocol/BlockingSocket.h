@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <QEventLoop>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace zqb {
+
+// One TCP connection whose waits block the caller but keep the message loop running, so that
+// timers and clicks are handled meanwhile. Every wait runs a local event loop that only the
+// socket or its own precise timer ends.
+class BlockingSocket {
+public:
+    enum class WaitResult { Ready, TimedOut, Closed, Aborted };
+
+    BlockingSocket();
+    ~BlockingSocket();
+    BlockingSocket(const BlockingSocket&) = delete;
+    BlockingSocket& operator=(const BlockingSocket&) = delete;
+
+    // Caps what is taken from the kernel: anything beyond stays there and is dropped on close.
+    void SetReadLimit(std::size_t bytes);
+
+    bool Connect(const QString& host, std::uint16_t port, int timeoutMs);
+    // Hands all bytes to the kernel; false when the connection failed on the way.
+    bool Write(const std::uint8_t* data, std::size_t length, int timeoutMs = 3000);
+    bool HasInput() const;
+    // Waits up to timeoutMs for input; Ready as soon as any byte is there.
+    WaitResult WaitForInput(int timeoutMs);
+    std::size_t ReadAvailable(std::uint8_t* into, std::size_t capacity);
+    void Close();
+
+    bool IsConnected() const;
+    QString ErrorText() const;
+
+private:
+    enum LoopExit { ExitReady = 1, ExitTimedOut, ExitClosed };
+    WaitResult RunLoop(int timeoutMs);
+
+    QTcpSocket socket_;
+    QEventLoop loop_;
+    QTimer timer_;
+};
+
+}  // namespace zqb

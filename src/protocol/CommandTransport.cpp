@@ -1,0 +1,134 @@
+#include "CommandTransport.h"
+
+#include <algorithm>
+
+#include "BlockingSocket.h"
+#include "CommandCodes.h"
+#include "NetworkGuard.h"
+
+namespace zqb {
+
+// Holds ExchangeBusy for one operation and clears it on every way out, errors included.
+class CommandTransport::BusyScope {
+public:
+    explicit BusyScope(SessionContext& context) : context_(context) { context_.ExchangeBusy = true; }
+    ~BusyScope() { context_.ExchangeBusy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    SessionContext& context_;
+};
+
+CommandTransport::CommandTransport(SessionContext& context, DeviceDisplay& display)
+    : context_(context), display_(display)
+{
+}
+
+// Connects to the module; on failure reports "Connect Timeout" and forgets the command.
+// On success a "Connect Timeout" left by an earlier command is cleared, any other text stays.
+bool CommandTransport::ConnectFailed(BlockingSocket& socket)
+{
+    DeviceSession& s = context_.session;
+    const bool connected = ConnectionAllowed(s.hostAddress) &&
+                           socket.Connect(s.hostAddress, s.hostPort, timing_.connectTimeoutMs);
+    if (!connected) {
+        display_.SetPanelText(StatusPanel::Message, ConnectTimeoutText);
+        s.commandInFlight = 0;
+        return true;
+    }
+    if (display_.PanelText(StatusPanel::Message) == ConnectTimeoutText)
+        display_.SetPanelText(StatusPanel::Message, QString());
+    return false;
+}
+
+// A connection that broke while sending or waiting: the command is given up and the user told.
+void CommandTransport::ReportLostConnection(BlockingSocket& socket)
+{
+    display_.SetPanelText(StatusPanel::Message, QStringLiteral("Connection lost: ") + socket.ErrorText());
+    context_.session.commandInFlight = 0;
+    socket.Close();
+}
+
+std::size_t CommandTransport::FrameLength(std::size_t length)
+{
+    return std::min(length, context_.commandFrame.size());
+}
+
+std::size_t CommandTransport::ExchangeCommand(std::size_t length)
+{
+    if (context_.ExchangeBusy) return 0;
+    BusyScope busy(context_);
+    DeviceSession& s = context_.session;
+    CommandFrame& frame = context_.commandFrame;
+    s.overdueTicks = 0;
+    s.overdueLimit = 40;
+
+    BlockingSocket socket;
+    socket.SetReadLimit(context_.replyBuffer.size());
+    if (ConnectFailed(socket)) return 0;
+
+    std::fill_n(context_.replyBuffer.begin(), ReplyClearedBytes, std::uint8_t{0});
+    std::copy(FrameMagic.begin(), FrameMagic.end(), frame.begin());
+    length = FrameLength(length);
+    // Commands that travel through the queue carry the queue's parameter pair.
+    const std::uint8_t code = frame[CodeOffset];
+    if ((code == SetDo || code == SetLocator || code == GetLink) && length == 5) {
+        frame[5] = s.queuedParam1;
+        frame[6] = s.queuedParam2;
+        length = 7;
+    }
+    if (!socket.Write(frame.data(), length)) {
+        ReportLostConnection(socket);
+        return 0;
+    }
+
+    bool gotInput = false;
+    for (int attempt = 0; attempt < timing_.replyWaits && !gotInput; ++attempt) {
+        if (socket.HasInput()) {
+            gotInput = true;
+            break;
+        }
+        const auto result = socket.WaitForInput(timing_.replyWaitMs);
+        if (result == BlockingSocket::WaitResult::Closed) {
+            ReportLostConnection(socket);
+            return 0;
+        }
+        if (result == BlockingSocket::WaitResult::Aborted) {
+            socket.Close();
+            return 0;
+        }
+    }
+    // After the last wait the buffer is not looked at again.
+    if (!gotInput) {
+        socket.Close();
+        s.replyOverdue = 1;
+        return 0;
+    }
+
+    const std::size_t received = socket.ReadAvailable(context_.replyBuffer.data(), context_.replyBuffer.size());
+    socket.Close();
+    if (received > 0 && replyHandler_) replyHandler_(received);
+    return received;
+}
+
+void CommandTransport::SendCommandOnly(std::size_t length)
+{
+    if (context_.ExchangeBusy) return;
+    BusyScope busy(context_);
+    DeviceSession& s = context_.session;
+    s.overdueTicks = 0;
+    s.overdueLimit = 40;
+    s.replyOverdue = 0;
+
+    BlockingSocket socket;
+    if (ConnectFailed(socket)) return;
+    std::copy(FrameMagic.begin(), FrameMagic.end(), context_.commandFrame.begin());
+    if (!socket.Write(context_.commandFrame.data(), FrameLength(length))) {
+        ReportLostConnection(socket);
+        return;
+    }
+    socket.Close();
+}
+
+}  // namespace zqb

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QString>
+
+#include "DeviceSession.h"
+#include "Frames.h"
+
+namespace zqb {
+
+inline const QString DefaultNetworkPrefix = QStringLiteral("192.168.77.");
+
+// The process-wide records, created once by main (or freshly by each test) and passed by
+// reference: the session, the frame and reply buffers, the transfer buffer and the flag that
+// keeps a second exchange from starting while one runs.
+struct SessionContext {
+    DeviceSession session;
+    CommandFrame commandFrame{};
+    ReplyBuffer replyBuffer{};
+    bool ExchangeBusy = false;
+
+    // Address prefix of the module's network; an adapter must hold an address starting with it.
+    QString NetworkPrefix = DefaultNetworkPrefix;
+
+    // Byte sum of the last firmware image sent, compared with the module's own sum.
+    std::uint64_t imageSum = 0;
+
+    // 16 MiB, allocated on first use so that a run without file transfers never touches it.
+    std::uint8_t* TransferBuffer()
+    {
+        if (!transferBuffer_) transferBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(TransferBufferSize);
+        return transferBuffer_.get();
+    }
+
+private:
+    std::unique_ptr<std::uint8_t[]> transferBuffer_;
+};
+
+}  // namespace zqb

@@ -92,15 +92,19 @@ public:
     ModuleSimulator& operator=(const ModuleSimulator&) = delete;
 
     // Starts listening on 127.0.0.1:port (0 = an ephemeral port) on the simulator's own thread.
+    // Returns once it listens; false when the port is taken or it already runs. Needs a
+    // QCoreApplication. State, frames and files survive Stop() and a later Start().
     bool Start(std::uint16_t port = 0);
     void Stop();
-    std::uint16_t Port() const;
+    std::uint16_t Port() const;  // the port last listened on, also after Stop()
 
     ModuleState State() const;
     void SetState(const ModuleState& state);
+    // Runs `change` under the state lock: it must not call back into the simulator.
     void Update(const std::function<void(ModuleState&)>& change);
 
     Misbehaviour Behaviour() const;
+    // Misbehaviour shapes replies only; commands still take effect.
     void SetBehaviour(const Misbehaviour& behaviour);
 
     // Every command frame received, in order, exactly as it arrived (data connections excluded).
@@ -108,7 +112,7 @@ public:
     void ClearFrames();
     // Waits (without running the caller's event loop) until at least `count` frames arrived.
     bool WaitForFrames(std::size_t count, int timeoutMs) const;
-    int ConnectionCount() const;
+    int ConnectionCount() const;  // accepted connections, data connections included
 
     std::map<QByteArray, StoredFile> Files() const;
     // Waits until the named file holds all announced bytes.

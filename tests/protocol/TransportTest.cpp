@@ -1,0 +1,165 @@
+// The blocking one-connection-per-command transport against a simulated module.
+#include <QTimer>
+
+#include "CommandBuilders.h"
+#include "CommandCodes.h"
+#include "CommandSenders.h"
+#include "ProtocolRig.h"
+
+namespace zqb::test {
+namespace {
+
+class Transport : public ProtocolRig {
+protected:
+    void SendGetIoStatus()
+    {
+        ASSERT_TRUE(BeginCommand(context, GetIoStatus));
+        transport.ExchangeCommand(BuildGetIoStatus(context.commandFrame));
+    }
+};
+
+TEST_F(Transport, SecondCommandDuringAWaitIsANoOpThatLeavesTheRunningExchangeAlone)
+{
+    StartModule();
+    zqbsim::Misbehaviour slow;
+    slow.replyDelayMs = 300;
+    module.SetBehaviour(slow);
+    module.Update([](zqbsim::ModuleState& s) { s.doBits = 1; });
+    context.session.doMask = 1;
+
+    bool secondRan = false;
+    bool secondClaimedTheFrame = true;
+    QTimer::singleShot(50, [&] {
+        secondClaimedTheFrame = BeginCommand(context, SetAnalog);
+        BuildSetAnalog(context.commandFrame, 1, 100);  // what a careless sender would still do
+        transport.ExchangeCommand(8);
+        secondRan = true;
+    });
+    display.SetPanelText(StatusPanel::Message, QStringLiteral("before"));
+    SendGetIoStatus();
+
+    EXPECT_TRUE(secondRan);
+    EXPECT_FALSE(secondClaimedTheFrame);
+    ASSERT_EQ(module.Frames().size(), 1u);
+    EXPECT_EQ(HexText(module.Frames()[0]), "5A 35 77 A5 D8");
+    EXPECT_EQ(display.Message(), QStringLiteral("before")) << "the dropped command says nothing";
+    EXPECT_EQ(context.session.doState, 1) << "the reply was handled as the GetIoStatus that was sent";
+    EXPECT_EQ(context.session.commandInFlight, 0);
+    EXPECT_FALSE(context.ExchangeBusy);
+}
+
+TEST_F(Transport, RefusedConnectShowsConnectTimeoutAndTheNextGoodConnectClearsOnlyThatText)
+{
+    StartModule();
+    zqbsim::Misbehaviour refusing;
+    refusing.refuseConnections = true;
+    module.SetBehaviour(refusing);
+    SendGetIoStatus();
+    EXPECT_EQ(display.Message(), ConnectTimeoutText);
+    EXPECT_EQ(context.session.commandInFlight, 0);
+    EXPECT_FALSE(context.ExchangeBusy);
+
+    module.SetBehaviour({});
+    context.commandFrame[CodeOffset] = SetWifiMode;  // a reply that changes no text
+    context.session.commandInFlight = SetWifiMode;
+    transport.ExchangeCommand(6);
+    EXPECT_EQ(display.Message(), QString());
+    EXPECT_EQ(context.session.commandInFlight, SetWifiMode) << "no row for 48: kept for the link timer";
+
+    display.SetPanelText(StatusPanel::Message, QStringLiteral("Change IP => 127.0.0.1"));
+    transport.ExchangeCommand(6);
+    EXPECT_EQ(display.Message(), QStringLiteral("Change IP => 127.0.0.1"));
+}
+
+TEST_F(Transport, AddressesOutsideLoopbackAreNeverContactedUnderTest)
+{
+    context.session.hostAddress = QStringLiteral("192.168.77.1");
+    SendGetIoStatus();
+    EXPECT_EQ(display.Message(), ConnectTimeoutText);
+}
+
+TEST_F(Transport, SilentModuleEndsAfterAboutOneSecondWithTheReplyOverdue)
+{
+    StartModule();
+    zqbsim::Misbehaviour silent;
+    silent.silent = true;
+    module.SetBehaviour(silent);
+    QElapsedTimer clock;
+    clock.start();
+    SendGetIoStatus();
+    const qint64 took = clock.elapsed();
+    EXPECT_GE(took, 950);
+    EXPECT_LE(took, 2000);
+    EXPECT_EQ(context.session.replyOverdue, 1);
+    EXPECT_EQ(context.session.commandInFlight, GetIoStatus);
+    EXPECT_FALSE(context.ExchangeBusy);
+    EXPECT_EQ(context.session.overdueLimit, 40u);
+}
+
+TEST_F(Transport, ReplyInPiecesIsHandledWithWhatHadArrived)
+{
+    StartModule();
+    zqbsim::Misbehaviour split;
+    split.splitPieces = {6};
+    split.pieceDelayMs = 200;
+    module.SetBehaviour(split);
+    module.Update([](zqbsim::ModuleState& s) { s.doBits = 1; });
+    context.session.doMask = 1;
+    context.replyBuffer.fill(0x77);
+    SendGetIoStatus();
+    EXPECT_EQ(context.session.replyLength, 6);
+    EXPECT_EQ(context.replyBuffer[6], 0) << "the rest of the reply had not come: it reads as zero";
+    EXPECT_EQ(context.session.doState, 0);
+    EXPECT_EQ(context.session.commandInFlight, 0) << "status 6 had arrived, so the row applied";
+    EXPECT_EQ(context.replyBuffer[ReplyClearedBytes], 0x77) << "only the first 250 bytes are cleared";
+}
+
+TEST_F(Transport, ReplyLongerThanTheBufferKeepsItsFirst4096Bytes)
+{
+    StartModule();
+    zqbsim::Misbehaviour longReply;
+    longReply.replyLength = 5000;
+    module.SetBehaviour(longReply);
+    context.session.commandInFlight = GetLink;
+    BuildGetLink(context.commandFrame);
+    transport.ExchangeCommand(7);
+    EXPECT_EQ(context.session.replyLength, static_cast<int>(ReplyBufferSize));
+    EXPECT_EQ(context.session.linked, 1) << "the record at the front is taken as usual";
+    EXPECT_FALSE(context.ExchangeBusy);
+}
+
+TEST_F(Transport, ConnectionDroppedBeforeTheReplyIsReportedAndReleased)
+{
+    StartModule();
+    zqbsim::Misbehaviour dropping;
+    dropping.closeWithoutReply = true;
+    module.SetBehaviour(dropping);
+    SendGetIoStatus();
+    EXPECT_TRUE(display.Message().startsWith(QStringLiteral("Connection lost: "))) << display.Message().toStdString();
+    EXPECT_EQ(context.session.commandInFlight, 0);
+    EXPECT_EQ(context.session.replyOverdue, 0);
+    EXPECT_FALSE(context.ExchangeBusy);
+
+    // The transport is usable again at once.
+    module.SetBehaviour({});
+    SendGetIoStatus();
+    EXPECT_EQ(context.session.commandInFlight, 0);
+    EXPECT_EQ(module.Frames().size(), 2u);
+}
+
+TEST_F(Transport, SendOnlyWritesTheFrameReadsNothingAndClearsTheOverdueFlag)
+{
+    StartModule();
+    context.session.replyOverdue = 1;
+    context.replyBuffer[0] = 0x42;
+    ASSERT_TRUE(BeginCommand(context, ResetModule));
+    transport.SendCommandOnly(BuildResetModule(context.commandFrame));
+    ASSERT_TRUE(module.WaitForFrames(1, 2000));
+    EXPECT_EQ(HexText(module.Frames()[0]), "5A 35 77 A5 2D");
+    EXPECT_EQ(context.session.replyOverdue, 0);
+    EXPECT_EQ(context.replyBuffer[0], 0x42);
+    EXPECT_FALSE(context.ExchangeBusy);
+}
+
+}  // namespace
+}  // namespace zqb::test

@@ -1,0 +1,100 @@
+#include "ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace zqb::test {
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    for (const Expectation& e : expected_) ADD_FAILURE() << "expected dialog never shown: " << e.text.toStdString();
+}
+
+void ScriptedDialogs::ExpectMessage(const QString& text, const QString& caption, MessageIcon icon, MessageAnswer answer)
+{
+    Expectation e;
+    e.text = text;
+    e.caption = caption;
+    e.icon = icon;
+    e.answer = answer;
+    expected_.push_back(e);
+}
+
+void ScriptedDialogs::ExpectMessageStartingWith(const QString& prefix, MessageAnswer answer)
+{
+    Expectation e;
+    e.text = prefix;
+    e.prefixOnly = true;
+    e.answer = answer;
+    expected_.push_back(e);
+}
+
+void ScriptedDialogs::ExpectOpenFile(std::optional<QString> path)
+{
+    Expectation e;
+    e.kind = Expectation::OpenFile;
+    e.cancel = !path.has_value();
+    e.path = path.value_or(QString());
+    expected_.push_back(e);
+}
+
+void ScriptedDialogs::ExpectSaveFile(std::optional<QString> path)
+{
+    Expectation e;
+    e.kind = Expectation::SaveFile;
+    e.cancel = !path.has_value();
+    e.path = path.value_or(QString());
+    expected_.push_back(e);
+}
+
+MessageAnswer ScriptedDialogs::ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
+                                           MessageButtons buttons)
+{
+    shown.push_back({text, caption, icon, buttons});
+    const MessageAnswer fallback = buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    if (expected_.empty() || expected_.front().kind != Expectation::Message) {
+        ADD_FAILURE() << "unexpected message box: [" << caption.toStdString() << "] " << text.toStdString();
+        return fallback;
+    }
+    const Expectation e = expected_.front();
+    expected_.pop_front();
+    if (e.prefixOnly)
+        EXPECT_TRUE(text.startsWith(e.text)) << "box text: " << text.toStdString();
+    else
+        EXPECT_EQ(text.toStdString(), e.text.toStdString());
+    if (!e.caption.isEmpty()) {
+        EXPECT_EQ(caption.toStdString(), e.caption.toStdString());
+    }
+    if (e.icon) {
+        EXPECT_EQ(static_cast<int>(icon), static_cast<int>(*e.icon)) << "icon of: " << text.toStdString();
+    }
+    return e.answer;
+}
+
+std::optional<QString> ScriptedDialogs::AskOpenFile(const QString& filter, const QString& defaultExtension)
+{
+    fileDialogs << QStringLiteral("open %1 %2").arg(filter, defaultExtension);
+    if (expected_.empty() || expected_.front().kind != Expectation::OpenFile) {
+        ADD_FAILURE() << "unexpected open dialog " << filter.toStdString();
+        return std::nullopt;
+    }
+    const Expectation e = expected_.front();
+    expected_.pop_front();
+    if (e.cancel) return std::nullopt;
+    return e.path;
+}
+
+std::optional<QString> ScriptedDialogs::AskSaveFile(const QString& filter, const QString& proposedName,
+                                                    const QString& defaultExtension)
+{
+    fileDialogs << QStringLiteral("save %1 %2 %3").arg(filter, proposedName, defaultExtension);
+    if (expected_.empty() || expected_.front().kind != Expectation::SaveFile) {
+        ADD_FAILURE() << "unexpected save dialog " << filter.toStdString();
+        return std::nullopt;
+    }
+    const Expectation e = expected_.front();
+    expected_.pop_front();
+    if (e.cancel) return std::nullopt;
+    return e.path;
+}
+
+}  // namespace zqb::test

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+#include "Dialogs.h"
+#include "Pauses.h"
+
+namespace zqb::test {
+
+// A dialog double that expects each box in turn and answers it. Any box it was not told about
+// fails the running test (and is answered No/Ok so nothing blocks).
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Box {
+        QString text;
+        QString caption;
+        MessageIcon icon = MessageIcon::None;
+        MessageButtons buttons = MessageButtons::Ok;
+    };
+
+    ~ScriptedDialogs() override;
+
+    // Expects a box; `caption` empty means "any caption".
+    void ExpectMessage(const QString& text, const QString& caption, MessageIcon icon,
+                       MessageAnswer answer = MessageAnswer::Ok);
+    // Expects a box whose text starts with `prefix`.
+    void ExpectMessageStartingWith(const QString& prefix, MessageAnswer answer = MessageAnswer::Ok);
+    void ExpectOpenFile(std::optional<QString> path);
+    void ExpectSaveFile(std::optional<QString> path);
+
+    MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
+                              MessageButtons buttons) override;
+    std::optional<QString> AskOpenFile(const QString& filter, const QString& defaultExtension) override;
+    std::optional<QString> AskSaveFile(const QString& filter, const QString& proposedName,
+                                       const QString& defaultExtension) override;
+
+    bool AllShown() const { return expected_.empty(); }
+    std::vector<Box> shown;
+    QStringList fileDialogs;  // "open <filter> <ext>" / "save <filter> <name> <ext>"
+
+private:
+    struct Expectation {
+        enum Kind { Message, OpenFile, SaveFile } kind = Message;
+        QString text;
+        bool prefixOnly = false;
+        QString caption;
+        std::optional<MessageIcon> icon;
+        MessageAnswer answer = MessageAnswer::Ok;
+        QString path;
+        bool cancel = false;
+    };
+    std::deque<Expectation> expected_;
+};
+
+// Pauses that are recorded instead of slept.
+class RecordingPauses : public Pauses {
+public:
+    void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+    std::vector<int> pauses;
+};
+
+}  // namespace zqb::test

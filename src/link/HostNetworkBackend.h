@@ -3,7 +3,10 @@
 // Where the host scan gets its facts: one backend per platform, plus a scripted one.
 // Plain standard C++ only, like the tables.
 
+#include <cstddef>
+#include <cstdint>
 #include <stdexcept>
+#include <string>
 
 #include "HostNetworkTables.h"
 
@@ -14,6 +17,19 @@ class HostScanError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// Each byte as two upper-case hexadecimal digits, joined by ':' ("00:1E:C0:12:34:56").
+inline std::string HardwareAddressText(const std::uint8_t* bytes, std::size_t length)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (i != 0) text += ':';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
 
 class HostNetworkBackend {
 public:

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+
+#include "CommandTransport.h"
+#include "DeviceDisplay.h"
+#include "Dialogs.h"
+#include "HostNetworkScan.h"
+#include "LinkGate.h"
+#include "SessionContext.h"
+
+namespace zqb {
+
+// Finds the module and keeps the link alive: the host network check in front of commands, the
+// link request, the start-up of the first activation, the link timer's work and the entry of
+// a fixed module address.
+class LinkSupervisor : public LinkGate {
+public:
+    LinkSupervisor(SessionContext& context, DeviceDisplay& display, CommandTransport& transport,
+                   HostNetwork& hostNetwork, Dialogs& dialogs);
+
+    std::uint8_t PrepareLink() override;
+    std::uint8_t RequestLink() override;
+    // Sends GetLink at once, without a network check.
+    void RequestLinkNow();
+    // The main window's first activation; later calls do nothing.
+    void StartUp();
+    // The work of one link timer tick; the timer itself is stopped around it by LinkTimer.
+    void LinkTimerTick();
+    void PollIoStatus();
+    // Takes Edit2 as the module's address; false (after an error box) when it is no address.
+    bool ApplyStaticAddress();
+    // "Static IP" pressed.
+    void StaticIpClick();
+
+private:
+    void PeriodicCheck();
+    void SendQueuedCommand();
+
+    SessionContext& context_;
+    DeviceDisplay& display_;
+    CommandTransport& transport_;
+    HostNetwork& hostNetwork_;
+    Dialogs& dialogs_;
+};
+
+// The tick count at which the link timer runs its periodic check (every 31st tick).
+inline constexpr std::uint8_t PeriodicCheckTick = 30;
+
+}  // namespace zqb

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+
+#include "HostNetworkBackend.h"
+
+namespace zqb {
+
+// The backend of the platform the console was built for.
+std::unique_ptr<HostNetworkBackend> MakePlatformHostNetwork();
+
+}  // namespace zqb

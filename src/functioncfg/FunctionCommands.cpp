@@ -1,0 +1,26 @@
+#include "FunctionCommands.h"
+
+#include "CommandBuilders.h"
+#include "CommandCodes.h"
+#include "CommandSenders.h"
+#include "FunctionRecordMapping.h"
+
+namespace zqb {
+
+bool WriteFunctionConfig(SessionContext& context, CommandTransport& transport, const FunctionControls& controls,
+                         Dialogs& dialogs)
+{
+    // While another exchange waits, its frame and commandInFlight stay its own.
+    if (!BeginCommand(context, SetFunctionConfig)) return false;
+    context.commandFrame[ParamOffset] = 1;
+    if (!BuildFunctionRecord(controls, context.commandFrame, dialogs)) return false;
+    return ReplyAcknowledged(context, transport.ExchangeCommand(SetFunctionConfigLength));
+}
+
+bool ReadFunctionConfig(SessionContext& context, CommandTransport& transport)
+{
+    if (!BeginCommand(context, GetFunctionConfig)) return false;
+    return ReplyAcknowledged(context, transport.ExchangeCommand(BuildGetFunctionConfig(context.commandFrame)));
+}
+
+}  // namespace zqb

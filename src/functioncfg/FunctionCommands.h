@@ -1,0 +1,21 @@
+#pragma once
+
+#include "CommandTransport.h"
+#include "Dialogs.h"
+#include "FunctionControls.h"
+#include "SessionContext.h"
+
+namespace zqb {
+
+inline constexpr std::size_t SetFunctionConfigLength = 38;
+
+// Sends SetFunctionConfig with the record built from the controls. True only when the module
+// acknowledged it; a refused record, a busy transport, a failed connect or a negative reply
+// give false, and the reason is already on screen.
+bool WriteFunctionConfig(SessionContext& context, CommandTransport& transport, const FunctionControls& controls,
+                         Dialogs& dialogs);
+
+// Sends GetFunctionConfig; the reply handling fills the window. True only when acknowledged.
+bool ReadFunctionConfig(SessionContext& context, CommandTransport& transport);
+
+}  // namespace zqb

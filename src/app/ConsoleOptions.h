@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+namespace zqb {
+
+// The console's command line. With no option it behaves as the system is defined: module at
+// 192.168.77.1:13577, reached through one connected Wi-Fi interface.
+struct ConsoleOptions {
+    std::optional<QString> moduleAddress;  // --module ADDRESS[:PORT]
+    std::uint16_t modulePort = 13577;
+    bool demo = false;                     // --demo: built-in simulator on 127.0.0.1
+    std::optional<QString> screenshotFile; // --screenshot FILE
+    bool help = false;
+};
+
+// Parses the arguments (program name first). On a mistake returns nothing and puts the reason
+// into `error`.
+std::optional<ConsoleOptions> ParseConsoleOptions(const QStringList& arguments, QString& error);
+
+QString ConsoleUsage();
+
+// "10.0.5." for "10.0.5.20": the module's network as the host check sees it.
+QString PrefixOfAddress(const QString& address);
+
+}  // namespace zqb

@@ -1,0 +1,113 @@
+#include "Counter.h"
+
+#include "CommandBuilders.h"
+#include "CommandCodes.h"
+#include "CommandSenders.h"
+#include "Icons.h"
+#include "WindowLook.h"
+
+namespace zqb {
+
+namespace {
+
+constexpr int FirstRowTop = 38;
+constexpr int RowPitch = 24;
+constexpr int GroupGap = 14;  // between DI 3 and DI 4
+
+int RowTop(int row) { return FirstRowTop + row * RowPitch + (row >= 4 ? GroupGap : 0); }
+
+}  // namespace
+
+TForm3::TForm3(SessionContext& context, CommandTransport& transport, QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), context_(context), transport_(transport)
+{
+    setWindowTitle(QStringLiteral("Digital Input Counter "));
+    setModal(true);
+    setFont(TahomaFont(11));
+    setFixedSize(262, RowTop(RowCount - 1) + 34);
+
+    const QFont bold = TahomaFont(12, true);
+    for (int row = 0; row < RowCount; ++row) {
+        auto* caption = new QLabel(QStringLiteral("DI %1 Counter:").arg(row), this);
+        caption->setFont(bold);
+        caption->setGeometry(14, RowTop(row), 100, 20);
+        auto* value = new QLabel(QStringLiteral("0"), this);
+        value->setFont(bold);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setGeometry(108, RowTop(row), 84, 20);
+        auto* clear = new QPushButton(QStringLiteral("Clear"), this);
+        clear->setGeometry(202, RowTop(row), 48, 21);
+        const auto input = static_cast<std::uint8_t>(row);
+        connect(clear, &QPushButton::clicked, this, [this, input] { ClearClick(input); });
+        captionLabels[static_cast<std::size_t>(row)] = caption;
+        valueLabels[static_cast<std::size_t>(row)] = value;
+        clearButtons[static_cast<std::size_t>(row)] = clear;
+    }
+    Image2 = new ImageButton(MakeIcon(IconKind::Refresh), QStringLiteral("Counter Refresh"), this);
+    Image2->move(width() - 24 - 10, 7);
+    connect(Image2, &QToolButton::clicked, this, [this] { Image2Click(); });
+}
+
+void TForm3::Image4Click()
+{
+    RequestDiCounters();
+    context_.session.LinkPollEnabled = 0;  // queued commands still go out
+    if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
+    exec();
+}
+
+void TForm3::RequestDiCounters() { QueueCommand(context_, GetDiCounters); }
+
+void TForm3::ClearDiCounterAt(std::uint8_t input)
+{
+    if (!BeginCommand(context_, ClearDiCounter)) return;
+    transport_.ExchangeCommand(BuildClearDiCounter(context_.commandFrame, input));
+}
+
+void TForm3::ShowCounters()
+{
+    valueLabels[0]->setText(QString::number(context_.session.diCount0));
+    valueLabels[1]->setText(QString::number(context_.session.diCount1));
+}
+
+void TForm3::DisableRows(int first, int last)
+{
+    for (int row = first; row <= last; ++row) {
+        const auto i = static_cast<std::size_t>(row);
+        captionLabels[i]->setEnabled(false);
+        valueLabels[i]->setEnabled(false);
+        clearButtons[i]->setEnabled(false);
+    }
+}
+
+void TForm3::FormActivate()
+{
+    const std::uint8_t mask = context_.session.diMask;
+    if (mask >= 255) return;
+    if (mask < 15) DisableRows(2, 3);
+    DisableRows(4, 7);
+}
+
+void TForm3::FormClose() { context_.session.LinkPollEnabled = 1; }
+
+void TForm3::Image2Click() { RequestDiCounters(); }
+
+void TForm3::ClearClick(std::uint8_t input)
+{
+    ClearDiCounterAt(input);
+    RequestDiCounters();
+}
+
+void TForm3::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormActivate();
+}
+
+void TForm3::done(int result)
+{
+    FormClose();
+    QDialog::done(result);
+}
+
+}  // namespace zqb

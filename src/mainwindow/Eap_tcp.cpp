@@ -1,0 +1,268 @@
+#include "Eap_tcp.h"
+
+#include <QFontMetrics>
+#include <QScreen>
+
+#include "CommandCodes.h"
+#include "CommandSenders.h"
+#include "Icons.h"
+#include "WindowLook.h"
+
+namespace zqb {
+
+namespace {
+
+const QColor Purple(128, 0, 128);
+
+QGroupBox* MakeGroupBox(const QString& title, const QRect& geometry, QWidget* parent)
+{
+    auto* box = new QGroupBox(title, parent);
+    box->setGeometry(geometry);
+    return box;
+}
+
+}  // namespace
+
+TForm1::TForm1(SessionContext& context, Dialogs& dialogs, HostNetwork& hostNetwork, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      context_(context),
+      dialogs_(dialogs),
+      transport_(context, *this),
+      replies_(context, *this, transport_),
+      link_(context, *this, transport_, hostNetwork, dialogs)
+{
+    transport_.SetReplyHandler([this](std::size_t length) { replies_.HandleReply(length); });
+    replies_.SetLinkGate(&link_);
+
+    setWindowTitle(MainWindowCaption);
+    setFixedSize(420, 551);
+    setFont(TahomaFont(11));
+    setAutoFillBackground(true);
+    QPalette look = palette();
+    look.setColor(QPalette::Window, Qt::white);
+    setPalette(look);
+
+    BuildStatusBox();
+    GroupBox1 = MakeGroupBox(QString(), QRect(1, 134, 417, 65), this);
+    digitalIo_ = std::make_unique<DigitalIoPanel>(context_, *this, GroupBox1,
+                                                  [this](std::int32_t code) { analog_->ShowDacValue(code); });
+    GroupBox2 = MakeGroupBox(QString(), QRect(1, 197, 417, 251), this);
+    GroupBox4 = MakeGroupBox(QString(), QRect(1, 446, 417, 49), this);
+    analog_ = std::make_unique<AnalogOutputPanel>(context_, transport_, *this, GroupBox2, GroupBox4);
+    BuildIconButtons();
+
+    StatusBar3 = new PanelStatusBar(0, 200, this);
+    StatusBar3->setGeometry(0, 494, 420, 19);
+    StatusBar2 = new PanelStatusBar(2, 200, this);
+    StatusBar2->setGeometry(0, 513, 420, 19);
+    StatusBar1 = new PanelStatusBar(2, 200, this);
+    StatusBar1->setGeometry(0, 532, 420, 19);
+
+    // The diagnostic log: kept, never shown, bounded so a long run cannot grow it without end.
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setGeometry(3, 443, 417, 120);
+    Memo1->setReadOnly(true);
+    Memo1->setMaximumBlockCount(5000);
+    Memo1->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    timer3_ = std::make_unique<LinkTimer>([this] { link_.LinkTimerTick(); }, this);
+
+    if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildStatusBox()
+{
+    GroupBox3 = MakeGroupBox(QStringLiteral("Status"), QRect(1, 1, 417, 137), this);
+    GroupBox3->setFont(TahomaFont(11, true));
+
+    const QFont big = WindowFont(QStringLiteral("Calibri"), 19, true);
+    Label4 = new QLabel(GroupBox3);
+    Label4->setGeometry(9, 19, 316, 23);
+    Label4->setFont(big);
+    Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    SetLabelColour(Label4, ColourRed);
+    Label5 = new QLabel(GroupBox3);
+    Label5->setGeometry(9, 48, 357, 23);
+    Label5->setFont(big);
+    SetLabelColour(Label5, ColourNavy);
+
+    Label12 = new QLabel(QStringLiteral("RSSI:"), GroupBox3);
+    Label12->setFont(TahomaFont(11));
+    Label12->setGeometry(9, 77, 200, 16);
+    SetTextColour(Label12, Purple);
+
+    Label6 = new QLabel(QStringLiteral("Device  IP:"), GroupBox3);
+    Label6->setFont(TahomaFont(11));
+    Label6->setGeometry(9, 100, 64, 18);
+    Edit2 = new QLineEdit(GroupBox3);
+    Edit2->setGeometry(76, 98, 104, 22);
+    Edit2->setFont(TahomaFont(11, true));
+    SpeedButton5 = new QPushButton(QStringLiteral("Static IP"), GroupBox3);
+    SpeedButton5->setGeometry(194, 98, 63, 22);
+    SpeedButton5->setFont(TahomaFont(11));
+    connect(SpeedButton5, &QPushButton::clicked, this, [this] { link_.StaticIpClick(); });
+    connect(Edit2, &QLineEdit::returnPressed, this, [this] { link_.StaticIpClick(); });
+}
+
+void TForm1::BuildIconButtons()
+{
+    Image1 = new ImageButton(MakeIcon(IconKind::Setup), QStringLiteral("Setup"), GroupBox3);
+    Image1->move(385, 20);
+    Image3 = new ImageButton(MakeIcon(IconKind::FindMe), QStringLiteral("Find me"), GroupBox3);
+    Image3->move(385, 58);
+    Image2 = new ImageButton(MakeIcon(IconKind::Refresh), QStringLiteral("Refresh"), GroupBox3);
+    Image2->move(385, 97);
+    Image4 = new ImageButton(MakeIcon(IconKind::Counter), QStringLiteral("Digital Input Counter"), GroupBox1);
+    Image4->move(385, 19);
+    Image5 = new ImageButton(MakeIcon(IconKind::Function), QStringLiteral("Function Configuration"), GroupBox2);
+    Image5->move(385, 9);
+    connect(Image1, &QToolButton::clicked, this, [this] { Image1Click(); });
+    connect(Image2, &QToolButton::clicked, this, [this] { Image2Click(); });
+    connect(Image3, &QToolButton::clicked, this, [this] { Image3Click(); });
+    connect(Image4, &QToolButton::clicked, this, [this] { Image4Click(); });
+    connect(Image5, &QToolButton::clicked, this, [this] { Image5Click(); });
+}
+
+void TForm1::SetLabelColour(QLabel* label, Rgb colour)
+{
+    SetTextColour(label, QColor(colour.red, colour.green, colour.blue));
+}
+
+void TForm1::FormCreate()
+{
+    ShowNoDevice();
+    context_.session.LinkPollEnabled = 1;
+    Timer1->start();
+    timer3_->Start();
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The first activation checks the network once the window is on screen.
+    if (!context_.session.firstActivationDone) QTimer::singleShot(0, this, [this] { FormActivate(); });
+}
+
+void TForm1::FormActivate() { link_.StartUp(); }
+
+void TForm1::RequestLocator() { zqb::RequestLocator(context_); }
+
+void TForm1::Image1Click()
+{
+    if (windows_.openSetup) windows_.openSetup();
+}
+
+void TForm1::Image2Click()
+{
+    context_.session.retryCount = 0;
+    link_.RequestLink();
+}
+
+void TForm1::Image3Click() { RequestLocator(); }
+
+void TForm1::Image4Click()
+{
+    if (windows_.openCounter) windows_.openCounter();
+}
+
+void TForm1::Image5Click()
+{
+    if (windows_.openFunction) windows_.openFunction();
+}
+
+void TForm1::Timer1Timer() { replies_.OverdueTick(); }
+
+void TForm1::SetPanelText(StatusPanel panel, const QString& text)
+{
+    switch (panel) {
+    case StatusPanel::LinkState: StatusBar1->SetPanelText(0, text); break;
+    case StatusPanel::HostAddress: StatusBar1->SetPanelText(1, text); break;
+    case StatusPanel::Message: StatusBar2->SetPanelText(0, text); break;
+    case StatusPanel::Firmware: StatusBar2->SetPanelText(1, text); break;
+    }
+}
+
+QString TForm1::PanelText(StatusPanel panel) const
+{
+    switch (panel) {
+    case StatusPanel::LinkState: return StatusBar1->PanelText(0);
+    case StatusPanel::HostAddress: return StatusBar1->PanelText(1);
+    case StatusPanel::Message: return StatusBar2->PanelText(0);
+    case StatusPanel::Firmware: return StatusBar2->PanelText(1);
+    }
+    return {};
+}
+
+void TForm1::SetModelText(const QString& text) { Label4->setText(text); }
+void TForm1::SetModelColour(Rgb colour) { SetLabelColour(Label4, colour); }
+void TForm1::SetLocationText(const QString& text) { Label5->setText(text); }
+void TForm1::SetLocationColour(Rgb colour) { SetLabelColour(Label5, colour); }
+void TForm1::SetRssiText(const QString& text) { Label12->setText(text); }
+QString TForm1::AddressText() const { return Edit2->text(); }
+void TForm1::SetAddressText(const QString& text) { Edit2->setText(text); }
+void TForm1::SetRangeTicked(bool ticked) { analog_->CheckBox2->setChecked(ticked); }
+void TForm1::ShowDigitalIo() { digitalIo_->ShowDigitalIo(); }
+
+void TForm1::EnableModelControls(std::uint8_t modelCode)
+{
+    if (modelCode != SupportedModelCode) return;
+    DigitalIoPanel& io = *digitalIo_;
+    AnalogOutputPanel& dac = *analog_;
+    io.Label1->setEnabled(true);
+    io.Label21->setEnabled(true);
+    io.SpeedButton4->setEnabled(true);
+    SetLabelColour(Label5, ColourBlack);
+    SetLabelColour(io.Label14, ColourBlack);
+    for (QWidget* control : std::initializer_list<QWidget*>{Image1, Image3, Image4, Image5, dac.CheckBox1, dac.CheckBox2,
+                                                             dac.Image6, dac.Image7, dac.TrackBar1})
+        control->setEnabled(true);
+}
+
+void TForm1::ShowNoDevice()
+{
+    DigitalIoPanel& io = *digitalIo_;
+    AnalogOutputPanel& dac = *analog_;
+    for (QWidget* control : std::initializer_list<QWidget*>{io.SpeedButton4, io.Label1, io.Label21, Image1, Image3, Image4,
+                                                             Image5, dac.Image6, dac.Image7, dac.TrackBar1})
+        control->setEnabled(false);
+    Label12->setText(QStringLiteral("RSSI:"));
+    context_.session.doState = 0;
+    context_.session.diState = 0;
+    ShowDigitalIo();
+    Label4->setText(QString());
+    Label5->setText(QString());
+    SetLabelColour(Label12, ColourRssiIdle);
+    dac.CheckBox1->setEnabled(false);
+    dac.CheckBox2->setEnabled(false);
+}
+
+void TForm1::ApplyFunctionRecord()
+{
+    if (windows_.applyFunctionRecord) windows_.applyFunctionRecord();
+}
+
+void TForm1::UntickFunctionEnable()
+{
+    if (windows_.untickFunctionEnable) windows_.untickFunctionEnable();
+}
+
+void TForm1::ShowCounters()
+{
+    if (windows_.showCounters) windows_.showCounters();
+}
+
+void TForm1::ShowChecksumVerdict(bool sumsEqual, const QString& text)
+{
+    dialogs_.ShowMessage(text, text, sumsEqual ? MessageIcon::None : MessageIcon::Error, MessageButtons::Ok);
+}
+
+void TForm1::AppendLog(const QString& line) { Memo1->appendPlainText(line); }
+
+}  // namespace zqb

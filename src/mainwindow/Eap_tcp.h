@@ -1,0 +1,129 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include "AnalogOutputPanel.h"
+#include "CommandTransport.h"
+#include "DeviceDisplay.h"
+#include "DigitalIoPanel.h"
+#include "Dialogs.h"
+#include "HostNetworkScan.h"
+#include "ImageButton.h"
+#include "LinkSupervisor.h"
+#include "LinkTimer.h"
+#include "PanelStatusBar.h"
+#include "ReplyHandler.h"
+#include "SessionContext.h"
+
+namespace zqb {
+
+// TForm1, the main window: what module is linked and in what state, the digital I/O and analog
+// output panels, the icons that open the other windows, and the two 100 ms timers that drive
+// the link. It is the display through which replies reach the screen.
+class TForm1 : public QWidget, public DeviceDisplay {
+    Q_OBJECT
+public:
+    // The dialog windows, created after this one.
+    struct DialogWindows {
+        std::function<void()> openSetup;
+        std::function<void()> openCounter;
+        std::function<void()> openFunction;
+        std::function<void()> applyFunctionRecord;
+        std::function<void()> untickFunctionEnable;
+        std::function<void()> showCounters;
+    };
+
+    TForm1(SessionContext& context, Dialogs& dialogs, HostNetwork& hostNetwork, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void AttachWindows(DialogWindows windows) { windows_ = std::move(windows); }
+
+    CommandTransport& Transport() { return transport_; }
+    ReplyHandler& Replies() { return replies_; }
+    LinkSupervisor& Link() { return link_; }
+    LinkTimer& Timer3() { return *timer3_; }
+    DigitalIoPanel& DigitalIo() { return *digitalIo_; }
+    AnalogOutputPanel& Analog() { return *analog_; }
+
+    void FormCreate();
+    void FormActivate();
+    void RequestLocator();
+    void Image1Click();
+    void Image2Click();
+    void Image3Click();
+    void Image4Click();
+    void Image5Click();
+    void Timer1Timer();
+
+    // DeviceDisplay
+    void SetPanelText(StatusPanel panel, const QString& text) override;
+    QString PanelText(StatusPanel panel) const override;
+    void SetModelText(const QString& text) override;
+    void SetModelColour(Rgb colour) override;
+    void SetLocationText(const QString& text) override;
+    void SetLocationColour(Rgb colour) override;
+    void SetRssiText(const QString& text) override;
+    QString AddressText() const override;
+    void SetAddressText(const QString& text) override;
+    void SetRangeTicked(bool ticked) override;
+    void ShowDigitalIo() override;
+    void EnableModelControls(std::uint8_t modelCode) override;
+    void ShowNoDevice() override;
+    void ApplyFunctionRecord() override;
+    void UntickFunctionEnable() override;
+    void ShowCounters() override;
+    void ShowChecksumVerdict(bool sumsEqual, const QString& text) override;
+    void AppendLog(const QString& line) override;
+
+    QGroupBox* GroupBox3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label12;
+    QLabel* Label6;
+    QLineEdit* Edit2;
+    QPushButton* SpeedButton5;
+    ImageButton* Image1;
+    ImageButton* Image3;
+    ImageButton* Image2;
+    QGroupBox* GroupBox1;
+    ImageButton* Image4;
+    QGroupBox* GroupBox2;
+    ImageButton* Image5;
+    QGroupBox* GroupBox4;
+    PanelStatusBar* StatusBar3;
+    PanelStatusBar* StatusBar2;
+    PanelStatusBar* StatusBar1;
+    QPlainTextEdit* Memo1;
+    QTimer* Timer1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildStatusBox();
+    void BuildIconButtons();
+    static void SetLabelColour(QLabel* label, Rgb colour);
+
+    SessionContext& context_;
+    Dialogs& dialogs_;
+    CommandTransport transport_;
+    ReplyHandler replies_;
+    LinkSupervisor link_;
+    std::unique_ptr<LinkTimer> timer3_;
+    std::unique_ptr<DigitalIoPanel> digitalIo_;
+    std::unique_ptr<AnalogOutputPanel> analog_;
+    DialogWindows windows_;
+};
+
+inline const QString MainWindowCaption = QStringLiteral("zQB IO Console V1.10(20200213)");
+
+}  // namespace zqb

@@ -1,0 +1,40 @@
+#include "PanelStatusBar.h"
+
+#include <QPainter>
+#include <QStyleOption>
+
+namespace zqb {
+
+PanelStatusBar::PanelStatusBar(int panelCount, int panelWidth, QWidget* parent) : QWidget(parent)
+{
+    setAutoFillBackground(true);
+    QPalette look = palette();
+    look.setColor(QPalette::Window, QColor(240, 240, 240));
+    setPalette(look);
+    for (int i = 0; i < panelCount; ++i) {
+        auto* panel = new QLabel(this);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setGeometry(i * panelWidth, 1, panelWidth - 2, 18);
+        panel->setIndent(2);
+        panels_.push_back(panel);
+    }
+}
+
+void PanelStatusBar::SetPanelText(int panel, const QString& text)
+{
+    if (panel >= 0 && panel < PanelCount()) panels_[static_cast<std::size_t>(panel)]->setText(text);
+}
+
+QString PanelStatusBar::PanelText(int panel) const
+{
+    return panel >= 0 && panel < PanelCount() ? panels_[static_cast<std::size_t>(panel)]->text() : QString();
+}
+
+void PanelStatusBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setPen(QColor(200, 200, 200));
+    p.drawLine(0, 0, width(), 0);
+}
+
+}  // namespace zqb

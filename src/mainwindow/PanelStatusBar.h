@@ -1,0 +1,27 @@
+#pragma once
+
+#include <vector>
+
+#include <QLabel>
+#include <QWidget>
+
+namespace zqb {
+
+// A status bar of fixed-width text panels, as at the foot of the main window.
+class PanelStatusBar : public QWidget {
+    Q_OBJECT
+public:
+    PanelStatusBar(int panelCount, int panelWidth, QWidget* parent);
+
+    void SetPanelText(int panel, const QString& text);
+    QString PanelText(int panel) const;
+    int PanelCount() const { return static_cast<int>(panels_.size()); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::vector<QLabel*> panels_;
+};
+
+}  // namespace zqb

@@ -1,0 +1,29 @@
+#include "ShapeIndicator.h"
+
+#include <QPainter>
+
+namespace zqb {
+
+ShapeIndicator::ShapeIndicator(const QRect& geometry, const QString& hint, QWidget* parent) : QWidget(parent)
+{
+    setGeometry(geometry);
+    setToolTip(hint);
+}
+
+void ShapeIndicator::Paint(const QColor& fill, const QColor& outline)
+{
+    if (fill == fill_ && outline == outline_) return;
+    fill_ = fill;
+    outline_ = outline;
+    update();
+}
+
+void ShapeIndicator::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setPen(QPen(outline_, 1));
+    p.setBrush(fill_);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+}  // namespace zqb

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+
+namespace zqb {
+
+// Fonts by family and pixel size, so the fixed layout holds at any screen resolution.
+// The requested family falls back to a look-alike where it is not installed.
+QFont WindowFont(const QString& family, int pixelSize, bool bold = false);
+inline QFont TahomaFont(int pixelSize, bool bold = false) { return WindowFont(QStringLiteral("Tahoma"), pixelSize, bold); }
+
+// A label's font colour, kept in its palette where tests and repaints read it.
+inline void SetTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette look = widget->palette();
+    look.setColor(QPalette::WindowText, colour);
+    widget->setPalette(look);
+}
+
+}  // namespace zqb

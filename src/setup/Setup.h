@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+#include "DeviceDisplay.h"
+#include "LinkGate.h"
+#include "SessionContext.h"
+
+namespace zqb {
+
+// TForm2, "zQB.Setup": the module's own settings. Opened modally from the main window while
+// the link poll rests; closing asks the module for a fresh link record.
+class TForm2 : public QDialog {
+    Q_OBJECT
+public:
+    TForm2(SessionContext& context, LinkGate& link, DeviceDisplay& display, QWidget* parent = nullptr);
+
+    // The main window's Image1: refused while an exchange runs.
+    void Image1Click();
+    void FormClose();
+
+protected:
+    void done(int result) override;
+
+private:
+    SessionContext& context_;
+    LinkGate& link_;
+    DeviceDisplay& display_;
+};
+
+}  // namespace zqb

@@ -1,0 +1,187 @@
+// The main window's looks and its status display, against the simulated module.
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "MainWindowRig.h"
+#include "Setup.h"
+
+namespace zqb::test {
+namespace {
+
+QColor TextColour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
+
+class MainWindow : public MainWindowRig {
+protected:
+    // What responds to the user in the no-module look.
+    std::vector<QWidget*> ModelControls()
+    {
+        AnalogOutputPanel& dac = form->Analog();
+        DigitalIoPanel& io = form->DigitalIo();
+        return {form->Image1, form->Image3, form->Image4, form->Image5, io.SpeedButton4, io.Label1, io.Label21,
+                dac.Image6,   dac.Image7,   dac.TrackBar1, dac.CheckBox1, dac.CheckBox2};
+    }
+};
+
+TEST_F(MainWindow, IsBuiltAsDescribed)
+{
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("zQB IO Console V1.10(20200213)"));
+    EXPECT_EQ(form->size(), QSize(420, 551));
+    EXPECT_EQ(form->GroupBox3->geometry(), QRect(1, 1, 417, 137));
+    EXPECT_EQ(form->StatusBar2->geometry(), QRect(0, 513, 420, 19));
+    EXPECT_EQ(form->StatusBar1->PanelCount(), 2);
+    EXPECT_EQ(form->StatusBar3->PanelCount(), 0);
+    EXPECT_FALSE(form->Memo1->isVisibleTo(form.get()));
+    EXPECT_EQ(form->Image1->toolTip(), QStringLiteral("Setup"));
+    EXPECT_EQ(form->Image3->toolTip(), QStringLiteral("Find me"));
+    EXPECT_EQ(form->Image2->toolTip(), QStringLiteral("Refresh"));
+    EXPECT_EQ(form->Image4->toolTip(), QStringLiteral("Digital Input Counter"));
+    EXPECT_EQ(form->Image5->toolTip(), QStringLiteral("Function Configuration"));
+    EXPECT_EQ(form->Image1->iconSize(), QSize(24, 24));
+    EXPECT_EQ(context.session.LinkPollEnabled, 1);
+    EXPECT_FALSE(form->Analog().SpeedButton2->isVisibleTo(form.get()));
+    EXPECT_EQ(form->Analog().Label9->text(), QStringLiteral("[DEC 0~4095]:"));
+}
+
+TEST_F(MainWindow, StartsInTheNoModuleLook)
+{
+    hostBackend.interfaces.clear();
+    dialogs.ExpectMessage(QStringLiteral("Please check device whether in AP mode!"), QStringLiteral("Device not found"),
+                          MessageIcon::Warning);
+    form->FormActivate();
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("Device not found!!"));
+    EXPECT_EQ(TextColour(form->Label4), QColor(255, 0, 0));
+    EXPECT_EQ(form->Label5->text(), QString());
+    EXPECT_EQ(form->Label12->text(), QStringLiteral("RSSI:"));
+    EXPECT_EQ(TextColour(form->Label12), QColor(255, 64, 129));
+    for (QWidget* control : ModelControls()) EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    EXPECT_TRUE(form->Image2->isEnabled());
+    EXPECT_TRUE(form->Edit2->isEnabled());
+    EXPECT_TRUE(form->SpeedButton5->isEnabled());
+    EXPECT_EQ(form->DigitalIo().SpeedButton4->text(), QStringLiteral("DO Off"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("127.0.0.1"));
+}
+
+TEST_F(MainWindow, LinkingShowsTheModuleAndEnablesItsControls)
+{
+    StartModule();
+    module.Update([](zqbsim::ModuleState& s) {
+        s.location = "Pump house";
+        s.mac = {0x00, 0x1E, 0xC0, 0xAB, 0x0C, 0x0F};
+        s.firmwareMajor = 1;
+        s.firmwareMinor = 0x0A;
+        s.rssiWord = 0xFFC4;
+        s.diBits = 0x02;
+        s.doBits = 0x01;
+        s.dacCode = 3000;
+    });
+    LinkUp();
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("zQB-AO4K DAC Node"));
+    EXPECT_EQ(TextColour(form->Label4), QColor(0, 0, 128));
+    EXPECT_EQ(form->StatusBar1->PanelText(0), QStringLiteral("Dev MAC: 00:1E:C0:AB:0C:0F"));
+    EXPECT_EQ(form->StatusBar1->PanelText(1), QStringLiteral("IP: 127.0.0.1"));
+    EXPECT_EQ(form->StatusBar2->PanelText(1), QStringLiteral("FW: V01.0A"));
+    EXPECT_EQ(form->Label5->text(), QStringLiteral("Locate: Pump house"));
+    EXPECT_EQ(TextColour(form->Label5), QColor(64, 132, 118));
+    EXPECT_EQ(form->Label12->text(), QStringLiteral("RSSI: -60dBm"));
+    for (QWidget* control : ModelControls()) EXPECT_TRUE(control->isEnabled());
+
+    DigitalIoPanel& io = form->DigitalIo();
+    EXPECT_EQ(io.SpeedButton4->text(), QStringLiteral("DO On"));
+    EXPECT_EQ(io.Shape1->Fill(), QColor(255, 0, 100));
+    EXPECT_EQ(io.Shape6->Fill(), io.colours.offFill);
+    EXPECT_EQ(io.Shape2->Fill(), QColor(39, 255, 37));
+    AnalogOutputPanel& dac = form->Analog();
+    EXPECT_EQ(dac.TrackBar1->value(), 3000);
+    EXPECT_EQ(dac.Label11->text(), QStringLiteral("3000"));
+    EXPECT_EQ(dac.Label18->text(), QStringLiteral("7.327V"));
+    EXPECT_EQ(dac.Label19->text(), QStringLiteral("14.650mA"));
+    EXPECT_EQ(dac.Label28->text(), QStringLiteral("73%"));
+    EXPECT_TRUE(FramesWithCode(SetAnalog).empty()) << "a code shown from a reply is not sent back";
+
+    // Losing the network returns the window to its no-module look.
+    hostBackend.interfaces.clear();
+    form->Link().PrepareLink();
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("Device not found!!"));
+    EXPECT_FALSE(io.SpeedButton4->isEnabled());
+    EXPECT_EQ(io.SpeedButton4->text(), QStringLiteral("DO Off"));
+    EXPECT_EQ(io.Shape2->Fill(), io.colours.offFill);
+}
+
+TEST_F(MainWindow, ModuleAnsweringForAnotherAddressEnablesControlsButKeepsTheLocation)
+{
+    StartModule();
+    module.Update([](zqbsim::ModuleState& s) { s.reportedAddress = {127, 0, 0, 2}; });
+    form->FormActivate();
+    form->Label5->setText(QStringLiteral("Locate: earlier"));
+    form->Link().LinkTimerTick();
+    EXPECT_EQ(context.session.linked, 0);
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("zQB-AO4K DAC Node"));
+    EXPECT_EQ(form->Label5->text(), QStringLiteral("Locate: earlier"));
+    EXPECT_EQ(TextColour(form->Label5), QColor(0, 0, 0));
+    EXPECT_TRUE(form->Image1->isEnabled());
+}
+
+TEST_F(MainWindow, FindMeIsQueuedAndItsAcknowledgementShown)
+{
+    StartModule();
+    LinkUp();
+    QTest::mouseClick(form->Image3, Qt::LeftButton);
+    EXPECT_TRUE(module.Frames().empty()) << "queued, not sent at the click";
+    form->Link().LinkTimerTick();
+    ASSERT_EQ(FramesWithCode(SetLocator).size(), 1u);
+    EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Set Locator done!"));
+    EXPECT_EQ(module.State().locatorCount, 1);
+}
+
+TEST_F(MainWindow, RefreshAsksForTheLinkRecordAgain)
+{
+    StartModule();
+    LinkUp();
+    context.session.retryCount = 2;
+    QTest::mouseClick(form->Image2, Qt::LeftButton);
+    EXPECT_EQ(context.session.retryCount, 0);
+    EXPECT_EQ(context.session.queuedCommand, GetLink);
+}
+
+TEST_F(MainWindow, SetupRefusesWhileAnExchangeWaitsAndItsClosingResumesThePoll)
+{
+    StartModule();
+    LinkUp();
+    TForm2 setup(context, form->Link(), *form, form.get());
+    TForm1::DialogWindows windows;
+    windows.openSetup = [&] { setup.Image1Click(); };
+    form->AttachWindows(windows);
+
+    context.ExchangeBusy = true;
+    form->Image1Click();  // would block in its modal loop if it opened
+    context.ExchangeBusy = false;
+    EXPECT_EQ(context.session.LinkPollEnabled, 1);
+    EXPECT_FALSE(setup.isVisible());
+
+    bool pollWhileOpen = true;
+    QTimer::singleShot(50, &setup, [&] {
+        pollWhileOpen = context.session.LinkPollEnabled == 1;
+        EXPECT_EQ(setup.windowTitle(), QStringLiteral("zQB.Setup"));
+        setup.close();
+    });
+    form->StatusBar2->SetPanelText(0, QStringLiteral("Set Locator done!"));
+    form->Image1Click();
+    EXPECT_FALSE(pollWhileOpen);
+    EXPECT_EQ(context.session.LinkPollEnabled, 1);
+    EXPECT_EQ(context.session.queuedCommand, GetLink) << "closing asks for a fresh link record";
+    EXPECT_EQ(form->StatusBar2->PanelText(0), QString());
+}
+
+TEST_F(MainWindow, ChecksumVerdictIsBoxedWithItsTextAsCaption)
+{
+    dialogs.ExpectMessage(QStringLiteral("Update F/W fail with Error! Please retry again."),
+                          QStringLiteral("Update F/W fail with Error! Please retry again."), MessageIcon::Error);
+    form->ShowChecksumVerdict(false, QStringLiteral("Update F/W fail with Error! Please retry again."));
+    dialogs.ExpectMessage(QStringLiteral("F/W update Complete! Reboot to take effect"),
+                          QStringLiteral("F/W update Complete! Reboot to take effect"), MessageIcon::None);
+    form->ShowChecksumVerdict(true, QStringLiteral("F/W update Complete! Reboot to take effect"));
+}
+
+}  // namespace
+}  // namespace zqb::test

@@ -14,6 +14,7 @@
 #include "Screenshot.h"
 #include "SessionContext.h"
 #include "Setup.h"
+#include "StartupTrace.h"
 #include "SimulatedHostNetwork.h"
 
 namespace {
@@ -25,6 +26,8 @@ constexpr int ScreenshotWaitMs = 5000;
 int main(int argc, char** argv)
 {
     using namespace zqb;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     ConsoleApplication app(argc, argv);
     QString error;
     const auto options = ParseConsoleOptions(app.arguments(), error);
@@ -82,6 +85,7 @@ int main(int argc, char** argv)
         [&form4] { form4.UntickFunctionEnable(); },
         [&form3] { form3.ShowCounters(); },
     });
+    if (qEnvironmentVariableIsSet("ZQB_TRACE_STARTUP")) new StartupTrace(form1, context.session.linked, sinceStart);
     form1.show();
 
     if (options->screenshotFile) {

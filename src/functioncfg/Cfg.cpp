@@ -14,6 +14,7 @@
 #include "FunctionFile.h"
 #include "FunctionRecordMapping.h"
 #include "FunctionWaveform.h"
+#include "WindowLook.h"
 
 namespace zqb {
 
@@ -38,24 +39,12 @@ const QColor Green(34, 177, 76);
 
 enum FontStyle { Plain = 0, Bold = 1, Italic = 2, Underlined = 4 };
 
-// Tahoma where the desktop has it, otherwise a face of similar width; sizes are pixels.
 QFont Tahoma(int pixels, int style = Plain)
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Arial")});
-    font.setPixelSize(pixels);
-    font.setBold(style & Bold);
+    QFont font = TahomaFont(pixels, style & Bold);
     font.setItalic(style & Italic);
     font.setUnderline(style & Underlined);
     return font;
-}
-
-void SetTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
 }
 
 template <class Control>

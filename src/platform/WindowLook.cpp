@@ -7,7 +7,9 @@ namespace zqb {
 QFont WindowFont(const QString& family, int pixelSize, bool bold)
 {
     QFont font;
-    font.setFamilies(QStringList{family, QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Sans Serif")});
+    // Faces of about Tahoma's width come first, so that captions fit the fixed layout.
+    font.setFamilies(QStringList{family, QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                                 QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;

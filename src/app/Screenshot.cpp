@@ -12,12 +12,11 @@ namespace zqb {
 void ScreenshotWhenReady(QWidget& window, const QString& file, std::function<bool()> ready, int waitLimitMs)
 {
     auto* check = new QTimer(&window);
-    auto* clock = new QElapsedTimer;
-    clock->start();
+    QElapsedTimer clock;
+    clock.start();
     QObject::connect(check, &QTimer::timeout, &window, [&window, file, ready, waitLimitMs, check, clock] {
-        if (!ready() && clock->elapsed() < waitLimitMs) return;
+        if (!ready() && clock.elapsed() < waitLimitMs) return;
         check->stop();
-        delete clock;
         const bool saved = window.grab().save(file, "PNG");
         std::fprintf(saved ? stdout : stderr, saved ? "screenshot saved to %s\n" : "cannot write screenshot %s\n",
                      qPrintable(file));

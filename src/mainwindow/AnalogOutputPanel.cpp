@@ -33,6 +33,15 @@ QLabel* MakeValue(const QString& text, QWidget* parent, int x, int y)
     return label;
 }
 
+QCheckBox* MakeCheckBox(const QString& text, const QString& hint, QWidget* parent, int x, int y)
+{
+    auto* box = new QCheckBox(text, parent);
+    box->setToolTip(hint);
+    box->move(x, y);
+    box->adjustSize();
+    return box;
+}
+
 }  // namespace
 
 AnalogOutputPanel::AnalogOutputPanel(SessionContext& context, CommandTransport& transport, DeviceDisplay& display,
@@ -87,23 +96,14 @@ void AnalogOutputPanel::BuildAnalogBox(QGroupBox* box)
     Image7->move(381, 172);
     connect(Image7, &QToolButton::clicked, this, [this] { Image7Click(); });
 
-    CheckBox2 = new QCheckBox(QStringLiteral("4~20mA"), box);
-    CheckBox2->setToolTip(QStringLiteral("4~20mA output range"));
-    CheckBox2->move(24, 214);
-    CheckBox2->adjustSize();
+    CheckBox2 = MakeCheckBox(QStringLiteral("4~20mA"), QStringLiteral("4~20mA output range"), box, 24, 214);
     connect(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
-    CheckBox3 = new QCheckBox(QStringLiteral("DA Continuous Output"), box);
-    CheckBox3->setToolTip(QStringLiteral("4~20mA output range"));
-    CheckBox3->move(150, 214);
-    CheckBox3->adjustSize();
+    CheckBox3 = MakeCheckBox(QStringLiteral("DA Continuous Output"), QStringLiteral("4~20mA output range"), box, 150, 214);
 }
 
 void AnalogOutputPanel::BuildCalibrationBox(QGroupBox* box)
 {
-    CheckBox1 = new QCheckBox(QStringLiteral("Cal."), box);
-    CheckBox1->setToolTip(QStringLiteral("Calibration"));
-    CheckBox1->move(24, 17);
-    CheckBox1->adjustSize();
+    CheckBox1 = MakeCheckBox(QStringLiteral("Cal."), QStringLiteral("Calibration"), box, 24, 17);
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
 
     SpeedButton1 = new QPushButton(QStringLiteral("DAC 10V Cal. Set"), box);

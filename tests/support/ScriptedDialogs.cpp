@@ -28,23 +28,18 @@ void ScriptedDialogs::ExpectMessageStartingWith(const QString& prefix, MessageAn
     expected_.push_back(e);
 }
 
-void ScriptedDialogs::ExpectOpenFile(std::optional<QString> path)
+void ScriptedDialogs::ExpectFile(Expectation::Kind kind, std::optional<QString> path)
 {
     Expectation e;
-    e.kind = Expectation::OpenFile;
+    e.kind = kind;
     e.cancel = !path.has_value();
     e.path = path.value_or(QString());
     expected_.push_back(e);
 }
 
-void ScriptedDialogs::ExpectSaveFile(std::optional<QString> path)
-{
-    Expectation e;
-    e.kind = Expectation::SaveFile;
-    e.cancel = !path.has_value();
-    e.path = path.value_or(QString());
-    expected_.push_back(e);
-}
+void ScriptedDialogs::ExpectOpenFile(std::optional<QString> path) { ExpectFile(Expectation::OpenFile, std::move(path)); }
+
+void ScriptedDialogs::ExpectSaveFile(std::optional<QString> path) { ExpectFile(Expectation::SaveFile, std::move(path)); }
 
 MessageAnswer ScriptedDialogs::ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
                                            MessageButtons buttons)
@@ -70,11 +65,11 @@ MessageAnswer ScriptedDialogs::ShowMessage(const QString& text, const QString& c
     return e.answer;
 }
 
-std::optional<QString> ScriptedDialogs::AskOpenFile(const QString& filter, const QString& defaultExtension)
+std::optional<QString> ScriptedDialogs::AnswerFile(Expectation::Kind kind, const QString& description)
 {
-    fileDialogs << QStringLiteral("open %1 %2").arg(filter, defaultExtension);
-    if (expected_.empty() || expected_.front().kind != Expectation::OpenFile) {
-        ADD_FAILURE() << "unexpected open dialog " << filter.toStdString();
+    fileDialogs << description;
+    if (expected_.empty() || expected_.front().kind != kind) {
+        ADD_FAILURE() << "unexpected file dialog: " << description.toStdString();
         return std::nullopt;
     }
     const Expectation e = expected_.front();
@@ -83,18 +78,15 @@ std::optional<QString> ScriptedDialogs::AskOpenFile(const QString& filter, const
     return e.path;
 }
 
+std::optional<QString> ScriptedDialogs::AskOpenFile(const QString& filter, const QString& defaultExtension)
+{
+    return AnswerFile(Expectation::OpenFile, QStringLiteral("open %1 %2").arg(filter, defaultExtension));
+}
+
 std::optional<QString> ScriptedDialogs::AskSaveFile(const QString& filter, const QString& proposedName,
                                                     const QString& defaultExtension)
 {
-    fileDialogs << QStringLiteral("save %1 %2 %3").arg(filter, proposedName, defaultExtension);
-    if (expected_.empty() || expected_.front().kind != Expectation::SaveFile) {
-        ADD_FAILURE() << "unexpected save dialog " << filter.toStdString();
-        return std::nullopt;
-    }
-    const Expectation e = expected_.front();
-    expected_.pop_front();
-    if (e.cancel) return std::nullopt;
-    return e.path;
+    return AnswerFile(Expectation::SaveFile, QStringLiteral("save %1 %2 %3").arg(filter, proposedName, defaultExtension));
 }
 
 }  // namespace zqb::test

@@ -53,6 +53,9 @@ private:
         QString path;
         bool cancel = false;
     };
+    void ExpectFile(Expectation::Kind kind, std::optional<QString> path);
+    std::optional<QString> AnswerFile(Expectation::Kind kind, const QString& description);
+
     std::deque<Expectation> expected_;
 };
 

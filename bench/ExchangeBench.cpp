@@ -18,10 +18,10 @@
 #include "CommandBuilders.h"
 #include "CommandCodes.h"
 #include "CommandSenders.h"
-#include "CommandTransport.h"
+#include "HostNetworkScan.h"
+#include "ModuleLink.h"
 #include "ModuleSimulator.h"
-#include "ReplyHandler.h"
-#include "SessionContext.h"
+#include "SimulatedHostNetwork.h"
 
 namespace {
 
@@ -32,6 +32,7 @@ class SilentDisplay : public zqb::DeviceDisplay {
 public:
     void SetPanelText(zqb::StatusPanel, const QString& text) override { message_ = text; }
     QString PanelText(zqb::StatusPanel) const override { return message_; }
+    void SetPanelDetail(zqb::StatusPanel, const QString&) override {}
     void SetModelText(const QString&) override {}
     void SetModelColour(zqb::Rgb) override {}
     void SetLocationText(const QString&) override {}
@@ -51,6 +52,17 @@ public:
 
 private:
     QString message_;
+};
+
+// Nothing measured here asks the user anything.
+class NoDialogs : public zqb::Dialogs {
+public:
+    zqb::MessageAnswer ShowMessage(const QString&, const QString&, zqb::MessageIcon, zqb::MessageButtons) override
+    {
+        return zqb::MessageAnswer::No;
+    }
+    std::optional<QString> AskOpenFile(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
 };
 
 // One bare cycle: blocking connect, the 5-byte frame, read the 13-byte status, close.
@@ -106,13 +118,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "simulator did not start\n");
         return 1;
     }
-    zqb::SessionContext context;
+    SilentDisplay display;
+    NoDialogs dialogs;
+    zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
+    zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
+    zqb::ModuleLink link(display, hostNetwork, dialogs);
+    zqb::SessionContext& context = link.Context();
+    zqb::CommandTransport& transport = link.Transport();
     context.session.hostAddress = QStringLiteral("127.0.0.1");
     context.session.hostPort = module.Port();
-    SilentDisplay display;
-    zqb::CommandTransport transport(context, display);
-    zqb::ReplyHandler replies(context, display, transport);
-    transport.SetReplyHandler([&](std::size_t n) { replies.HandleReply(n); });
 
     std::vector<double> exchange;
     std::vector<double> raw;

@@ -1,37 +1,8 @@
 #include "ConsoleOptions.h"
 
-#include <QHostAddress>
+#include "ModuleAddress.h"
 
 namespace zqb {
-
-namespace {
-
-// ADDRESS[:PORT] with a dotted IPv4 address and a port 1-65535.
-bool ParseModule(const QString& text, ConsoleOptions& options, QString& error)
-{
-    QString address = text;
-    const qsizetype colon = text.indexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        address = text.left(colon);
-        bool ok = false;
-        const uint port = text.mid(colon + 1).toUInt(&ok);
-        if (!ok || port == 0 || port > 65535) {
-            error = QStringLiteral("--module: '%1' is not a port number (1-65535)").arg(text.mid(colon + 1));
-            return false;
-        }
-        options.modulePort = static_cast<std::uint16_t>(port);
-    }
-    QHostAddress parsed;
-    if (address.count(QLatin1Char('.')) != 3 || !parsed.setAddress(address) ||
-        parsed.protocol() != QAbstractSocket::IPv4Protocol) {
-        error = QStringLiteral("--module: '%1' is not an IPv4 address").arg(address);
-        return false;
-    }
-    options.moduleAddress = address;
-    return true;
-}
-
-}  // namespace
 
 std::optional<ConsoleOptions> ParseConsoleOptions(const QStringList& arguments, QString& error)
 {
@@ -47,17 +18,27 @@ std::optional<ConsoleOptions> ParseConsoleOptions(const QStringList& arguments, 
         };
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.version = true;
         } else if (arg == QLatin1String("--demo")) {
             options.demo = true;
         } else if (arg == QLatin1String("--module")) {
             const auto text = value();
-            if (!text || !ParseModule(*text, options, error)) return std::nullopt;
+            if (!text) return std::nullopt;
+            const std::optional<ModuleAddress> module = ParseModuleAddress(*text, error);
+            if (!module) {
+                error = QStringLiteral("--module: ") + error;
+                return std::nullopt;
+            }
+            options.moduleAddress = module->address;
+            options.modulePort = module->port;
         } else if (arg == QLatin1String("--screenshot")) {
             const auto file = value();
             if (!file) return std::nullopt;
             options.screenshotFile = *file;
-        } else if (arg.startsWith(QLatin1String("-platform")) || arg.startsWith(QLatin1String("-style"))) {
-            ++i;  // Qt's own options are taken by QApplication
+        } else if (arg == QLatin1String("-platform") || arg == QLatin1String("-style") ||
+                   arg == QLatin1String("-display")) {
+            if (!value()) return std::nullopt;  // Qt's own options are taken by QApplication
         } else {
             error = QStringLiteral("unknown option '%1'").arg(arg);
             return std::nullopt;
@@ -83,7 +64,17 @@ QString ConsoleUsage()
         "  --demo                   run against the built-in module simulator on 127.0.0.1\n"
         "  --screenshot FILE        save a PNG of the main window once linked (or after 5 s)\n"
         "                           and exit; works with QT_QPA_PLATFORM=offscreen\n"
-        "  --help                   show this text\n");
+        "  --help                   show this text\n"
+        "  --version                show the program's version\n");
+}
+
+QString ConsoleVersion() { return QStringLiteral("zqb-console 1.10 (20200213)\n"); }
+
+QStringList ProgramArguments(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
 
 QString PrefixOfAddress(const QString& address)

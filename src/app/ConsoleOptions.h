@@ -16,13 +16,19 @@ struct ConsoleOptions {
     bool demo = false;                     // --demo: built-in simulator on 127.0.0.1
     std::optional<QString> screenshotFile; // --screenshot FILE
     bool help = false;
+    bool version = false;
 };
 
-// Parses the arguments (program name first). On a mistake returns nothing and puts the reason
-// into `error`.
+// Parses the arguments (program name first). Works before any application object exists, so
+// --help, --version and mistakes need no display. On a mistake returns nothing and puts the
+// reason into `error`.
 std::optional<ConsoleOptions> ParseConsoleOptions(const QStringList& arguments, QString& error);
 
+// The arguments as the program received them.
+QStringList ProgramArguments(int argc, char** argv);
+
 QString ConsoleUsage();
+QString ConsoleVersion();
 
 // "10.0.5." for "10.0.5.20": the module's network as the host check sees it.
 QString PrefixOfAddress(const QString& address);

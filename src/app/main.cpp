@@ -1,21 +1,20 @@
-// zqb-console: creates the session, the four windows in their order and runs the message loop.
+// zqb-console: reads its options, creates the link to the module and the four windows in their
+// order, and runs the message loop.
 #include <cstdio>
 #include <memory>
 
-#include "Cfg.h"
 #include "ConsoleApplication.h"
 #include "ConsoleOptions.h"
-#include "Counter.h"
 #include "DemoModule.h"
 #include "Eap_tcp.h"
 #include "HostNetworkScan.h"
+#include "ModuleLink.h"
 #include "PlatformHostNetwork.h"
 #include "QtDialogs.h"
 #include "Screenshot.h"
-#include "SessionContext.h"
-#include "Setup.h"
-#include "StartupTrace.h"
 #include "SimulatedHostNetwork.h"
+#include "StartupTrace.h"
+#include "WindowLook.h"
 
 namespace {
 
@@ -28,19 +27,21 @@ int main(int argc, char** argv)
     using namespace zqb;
     QElapsedTimer sinceStart;
     sinceStart.start();
-    ConsoleApplication app(argc, argv);
+    // Options first: help, version and mistakes need no display and no application object.
     QString error;
-    const auto options = ParseConsoleOptions(app.arguments(), error);
+    const auto options = ParseConsoleOptions(ProgramArguments(argc, argv), error);
     if (!options) {
         std::fprintf(stderr, "zqb-console: %s\n\n%s", qPrintable(error), qPrintable(ConsoleUsage()));
         return 2;
     }
-    if (options->help) {
-        std::printf("%s", qPrintable(ConsoleUsage()));
+    if (options->help || options->version) {
+        std::printf("%s", qPrintable(options->help ? ConsoleUsage() : ConsoleVersion()));
         return 0;
     }
 
-    SessionContext context;
+    ConsoleApplication app(argc, argv);
+    RegisterWindowFonts();
+
     std::unique_ptr<zqbsim::ModuleSimulator> demoModule;
     std::unique_ptr<HostNetworkBackend> hostBackend;
     std::optional<QString> moduleAddress = options->moduleAddress;
@@ -59,12 +60,6 @@ int main(int argc, char** argv)
     } else {
         hostBackend = MakePlatformHostNetwork();
     }
-    if (moduleAddress) {
-        context.session.hostAddress = *moduleAddress;
-        context.session.staticAddressText = *moduleAddress;
-        context.session.hostPort = modulePort;
-        context.NetworkPrefix = PrefixOfAddress(*moduleAddress);
-    }
 
     QtDialogs dialogs;
     app.SetErrorReporter([&dialogs](const QString& text) { dialogs.ShowError(text); });
@@ -73,18 +68,16 @@ int main(int argc, char** argv)
     });
     hostNetwork.SetCountWiredAdapters(moduleAddress.has_value());
 
-    TForm1 form1(context, dialogs, hostNetwork);
-    TForm2 form2(context, form1.Link(), form1, &form1);
-    TForm3 form3(context, form1.Transport(), &form1);
-    TForm4 form4(context, form1.Transport(), form1.Link(), form1, dialogs, &form1);
-    form1.AttachWindows({
-        [&form2] { form2.Image1Click(); },
-        [&form3] { form3.Image4Click(); },
-        [&form4] { form4.OpenFunctionWindow(); },
-        [&form4] { form4.ApplyFunctionRecord(); },
-        [&form4] { form4.UntickFunctionEnable(); },
-        [&form3] { form3.ShowCounters(); },
-    });
+    ModuleLink link(hostNetwork, dialogs);
+    SessionContext& context = link.Context();
+    if (moduleAddress) {
+        context.session.hostAddress = *moduleAddress;
+        context.session.staticAddressText = *moduleAddress;
+        context.session.hostPort = modulePort;
+        context.NetworkPrefix = PrefixOfAddress(*moduleAddress);
+    }
+
+    TForm1 form1(link);
     if (qEnvironmentVariableIsSet("ZQB_TRACE_STARTUP")) new StartupTrace(form1, context.session.linked, sinceStart);
     form1.show();
 

@@ -18,8 +18,10 @@ int RowTop(int row) { return FirstRowTop + row * RowPitch + (row >= 4 ? GroupGap
 
 }  // namespace
 
-TForm3::TForm3(SessionContext& context, CommandTransport& transport, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), context_(context), transport_(transport)
+TForm3::TForm3(ModuleLink& link, QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      context_(link.Context()),
+      transport_(link.Transport())
 {
     setWindowTitle(QStringLiteral("Digital Input Counter "));
     setModal(true);
@@ -50,6 +52,7 @@ TForm3::TForm3(SessionContext& context, CommandTransport& transport, QWidget* pa
 
 void TForm3::Image4Click()
 {
+    if (context_.ExchangeBusy) return;
     RequestDiCounters();
     context_.session.LinkPollEnabled = 0;  // queued commands still go out
     if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());

@@ -7,9 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "CommandTransport.h"
 #include "ImageButton.h"
-#include "SessionContext.h"
+#include "ModuleLink.h"
 
 namespace zqb {
 
@@ -18,9 +17,10 @@ namespace zqb {
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    TForm3(SessionContext& context, CommandTransport& transport, QWidget* parent = nullptr);
+    TForm3(ModuleLink& link, QWidget* parent = nullptr);
 
-    // The main window's Image4: ask for the counters, pause the poll, show modally.
+    // The main window's Image4: ask for the counters, pause the poll, show modally. Refused while
+    // an exchange runs, so the window's modal loop never holds a socket wait open.
     void Image4Click();
     void RequestDiCounters();
     void ClearDiCounterAt(std::uint8_t input);

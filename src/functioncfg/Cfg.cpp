@@ -106,9 +106,8 @@ QString PercentText(int percent) { return QString::number(percent) + QStringLite
 
 }  // namespace
 
-TForm4::TForm4(SessionContext& context, CommandTransport& transport, LinkGate& link, DeviceDisplay& display,
-               Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent), context_(context), transport_(transport), link_(link), display_(display), dialogs_(dialogs)
+TForm4::TForm4(ModuleLink& link, QWidget* parent)
+    : QDialog(parent), link_(link), context_(link.Context()), dialogs_(link.GetDialogs())
 {
     setWindowTitle(QStringLiteral("DAC Function Config"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -238,21 +237,31 @@ void TForm4::TrackBar7Change()
     Label9->setText(PercentText(PercentBarTop - TrackBar7->value()));
 }
 
-void TForm4::SpeedButton7Click() { LoadFunctionFile(*this, dialogs_); }
+void TForm4::SpeedButton7Click()
+{
+    if (context_.ExchangeBusy) return;
+    LoadFunctionFile(*this, dialogs_);
+}
 
 // The box confirms only what the module acknowledged; any other outcome is already shown, in an
 // error box or in the main window's status bar.
 void TForm4::SpeedButton8Click()
 {
-    if (WriteFunctionConfig(context_, transport_, *this, dialogs_))
+    if (context_.ExchangeBusy) return;
+    if (WriteFunctionConfig(context_, link_.Transport(), *this, dialogs_))
         dialogs_.ShowMessage(WriteDoneText, InformationCaption, MessageIcon::Information, MessageButtons::Ok);
 }
 
-void TForm4::SpeedButton9Click() { SaveFunctionFile(*this, dialogs_); }
+void TForm4::SpeedButton9Click()
+{
+    if (context_.ExchangeBusy) return;
+    SaveFunctionFile(*this, dialogs_);
+}
 
 void TForm4::SpeedButton10Click()
 {
-    if (ReadFunctionConfig(context_, transport_))
+    if (context_.ExchangeBusy) return;
+    if (ReadFunctionConfig(context_, link_.Transport()))
         dialogs_.ShowMessage(ReadDoneText, InformationCaption, MessageIcon::Information, MessageButtons::Ok);
 }
 
@@ -262,9 +271,9 @@ void TForm4::FormClose()
 {
     DeviceSession& session = context_.session;
     if (!session.DeviceEverLinked) return;
-    link_.RequestLink();
+    link_.Supervisor().RequestLink();
     session.LinkPollEnabled = 1;
-    display_.SetPanelText(StatusPanel::Message, QString());
+    link_.Display().SetPanelText(StatusPanel::Message, QString());
 }
 
 void TForm4::done(int result)

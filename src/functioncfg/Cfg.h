@@ -2,13 +2,9 @@
 
 #include <QDialog>
 
-#include "CommandTransport.h"
-#include "DeviceDisplay.h"
-#include "Dialogs.h"
 #include "FunctionControls.h"
 #include "FunctionTrackBar.h"
-#include "LinkGate.h"
-#include "SessionContext.h"
+#include "ModuleLink.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -28,8 +24,7 @@ inline const QString InformationCaption = QStringLiteral("Information");
 class TForm4 : public QDialog, public FunctionControls {
     Q_OBJECT
 public:
-    TForm4(SessionContext& context, CommandTransport& transport, LinkGate& link, DeviceDisplay& display,
-           Dialogs& dialogs, QWidget* parent = nullptr);
+    TForm4(ModuleLink& link, QWidget* parent = nullptr);
 
     // The main window's function icon: nothing while an exchange runs; otherwise the link poll
     // pauses and the window shows modally until it is closed.
@@ -39,7 +34,8 @@ public:
     void ApplyFunctionRecord();
     void UntickFunctionEnable();
 
-    // Handlers; the controls run them, tests may call them directly.
+    // Handlers; the controls run them, tests may call them directly. The four buttons do nothing
+    // while an exchange runs: a box or file dialog opened then would hold its socket wait open.
     void TrackBar1Change();
     void TrackBar2Change();
     void TrackBar3Change();
@@ -119,10 +115,8 @@ private:
     QCheckBox* CheckBoxOf(FunctionField field) const;
     FunctionTrackBar* TrackBarOf(FunctionField field) const;
 
+    ModuleLink& link_;
     SessionContext& context_;
-    CommandTransport& transport_;
-    LinkGate& link_;
-    DeviceDisplay& display_;
     Dialogs& dialogs_;
 };
 

@@ -12,9 +12,9 @@ bool WriteFunctionConfig(SessionContext& context, CommandTransport& transport, c
 {
     // While another exchange waits, its frame and commandInFlight stay its own.
     if (!BeginCommand(context, SetFunctionConfig)) return false;
-    context.commandFrame[ParamOffset] = 1;
-    if (!BuildFunctionRecord(controls, context.commandFrame, dialogs)) return false;
-    return ReplyAcknowledged(context, transport.ExchangeCommand(SetFunctionConfigLength));
+    const std::size_t length = BuildFunctionRecord(controls, context.commandFrame, dialogs);
+    if (length == 0) return false;
+    return ReplyAcknowledged(context, transport.ExchangeCommand(length));
 }
 
 bool ReadFunctionConfig(SessionContext& context, CommandTransport& transport)

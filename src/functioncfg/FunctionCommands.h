@@ -7,8 +7,6 @@
 
 namespace zqb {
 
-inline constexpr std::size_t SetFunctionConfigLength = 38;
-
 // Sends SetFunctionConfig with the record built from the controls. True only when the module
 // acknowledged it; a refused record, a busy transport, a failed connect or a negative reply
 // give false, and the reason is already on screen.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "CommandBuilders.h"
+
 namespace zqb {
 
 namespace {
@@ -89,15 +91,12 @@ FunctionRecord RecordFromValues(const FunctionValues& values)
     return record;
 }
 
-bool BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame, Dialogs& dialogs)
+std::size_t BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame, Dialogs& dialogs)
 {
-    const auto recordStart = frame.begin() + FunctionRecordFrameOffset;
-    std::fill_n(recordStart, FunctionRecordSize, std::uint8_t{0});
+    std::fill_n(frame.begin() + FunctionRecordFrameOffset, FunctionRecordSize, std::uint8_t{0});
     const std::optional<FunctionValues> values = ReadFunctionValues(controls, dialogs);
-    if (!values) return false;
-    const FunctionRecord record = RecordFromValues(*values);
-    std::copy(record.begin(), record.end(), recordStart);
-    return true;
+    if (!values) return 0;
+    return BuildSetFunctionConfig(frame, RecordFromValues(*values));
 }
 
 void ApplyFunctionRecord(FunctionControls& controls, const FunctionRecord& record)

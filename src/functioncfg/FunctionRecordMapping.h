@@ -37,8 +37,9 @@ std::optional<FunctionValues> ReadFunctionValues(const FunctionControls& control
 
 FunctionRecord RecordFromValues(const FunctionValues& values);
 
-// Builds the window's record into bytes 6 to 37 of the frame; false after the Off/On error box.
-bool BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame, Dialogs& dialogs);
+// Builds the SetFunctionConfig frame with the window's record in bytes 6 to 37 and returns its
+// length; 0 after the Off/On error box, with the record bytes cleared.
+std::size_t BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame, Dialogs& dialogs);
 
 // Sets the controls from a record in record order; the Off bar before the On bar, which decides
 // where their spacing rule leaves them.

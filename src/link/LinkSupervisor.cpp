@@ -6,6 +6,7 @@
 #include "CommandCodes.h"
 #include "CommandSenders.h"
 #include "IntegerText.h"
+#include "Ipv4Text.h"
 
 namespace zqb {
 
@@ -80,6 +81,9 @@ void LinkSupervisor::LinkTimerTick()
     DeviceSession& s = context_.session;
     s.retryCount = 0;
     if (s.linkTick == PeriodicCheckTick) {
+        // A running exchange owns the link; the check (and any box its network scan may raise)
+        // waits for the next tick instead of opening inside the exchange's socket wait.
+        if (context_.ExchangeBusy) return;
         PeriodicCheck();
         s.linkTick = 0;
         return;
@@ -97,8 +101,7 @@ void LinkSupervisor::PeriodicCheck()
         RequestLinkNow();
         return;
     }
-    // An exchange still running owns its command; it is neither given up nor joined by a poll.
-    if (s.LinkPollEnabled != 1 || context_.ExchangeBusy) return;
+    if (s.LinkPollEnabled != 1) return;
     if (s.commandInFlight != 0)
         s.commandInFlight = 0;  // its reply is no longer expected
     else
@@ -113,25 +116,25 @@ void LinkSupervisor::SendQueuedCommand()
     const std::uint8_t code = s.queuedCommand;
     display_.AppendLog(QStringLiteral("GBL => %1").arg(code));
     BeginCommand(context_, code);
-    context_.commandFrame[5] = s.queuedParam1;
-    context_.commandFrame[6] = s.queuedParam2;
+    const std::size_t length = BuildQueuedCommand(context_.commandFrame, code, s.queuedParam1, s.queuedParam2);
     // Taken out of the queue before sending, so that a request made while the exchange waits,
     // or a re-issue queued by its reply, is kept for the next tick.
     s.queuedCommand = 0;
     s.linkTick = 0;
-    transport_.ExchangeCommand(7);
+    transport_.ExchangeCommand(length);
 }
 
 bool LinkSupervisor::ApplyStaticAddress()
 {
     DeviceSession& s = context_.session;
     s.staticAddressText = display_.AddressText();
-    // Four numbers; whatever follows a fourth dot stays in the last part and fails there.
+    // Four decimal numbers; whatever follows a fourth dot stays in the last part and fails there.
+    // Only digits pass (no sign, blank, "$" or "0x"), so the address never becomes a host name.
     QStringList parts = s.staticAddressText.split(QLatin1Char('.'));
     while (parts.size() < 4) parts << QString();
     while (parts.size() > 4) parts[3] += QLatin1Char('.') + parts.takeAt(4);
     for (const QString& part : parts) {
-        if (!ParseInteger(part)) {
+        if (!IsDecimalDigits(part) || !ParseInteger(part)) {
             dialogs_.ShowError(InvalidIntegerText(part));
             return false;
         }
@@ -145,6 +148,8 @@ bool LinkSupervisor::ApplyStaticAddress()
 
 void LinkSupervisor::StaticIpClick()
 {
+    // Clicks arrive inside socket waits; the address of a running exchange stays as it is.
+    if (context_.ExchangeBusy) return;
     if (!ApplyStaticAddress()) return;
     display_.ShowNoDevice();
     context_.session.retryCount = 0;

@@ -23,17 +23,14 @@ QGroupBox* MakeGroupBox(const QString& title, const QRect& geometry, QWidget* pa
 
 }  // namespace
 
-TForm1::TForm1(SessionContext& context, Dialogs& dialogs, HostNetwork& hostNetwork, QWidget* parent)
+TForm1::TForm1(ModuleLink& link, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      context_(context),
-      dialogs_(dialogs),
-      transport_(context, *this),
-      replies_(context, *this, transport_),
-      link_(context, *this, transport_, hostNetwork, dialogs)
+      link_(link),
+      context_(link.Context()),
+      dialogs_(link.GetDialogs())
 {
-    transport_.SetReplyHandler([this](std::size_t length) { replies_.HandleReply(length); });
-    replies_.SetLinkGate(&link_);
+    link_.ShowOn(*this);
 
     setWindowTitle(MainWindowCaption);
     setFixedSize(420, 551);
@@ -49,7 +46,7 @@ TForm1::TForm1(SessionContext& context, Dialogs& dialogs, HostNetwork& hostNetwo
                                                   [this](std::int32_t code) { analog_->ShowDacValue(code); });
     GroupBox2 = MakeGroupBox(QString(), QRect(1, 197, 417, 251), this);
     GroupBox4 = MakeGroupBox(QString(), QRect(1, 446, 417, 49), this);
-    analog_ = std::make_unique<AnalogOutputPanel>(context_, transport_, *this, GroupBox2, GroupBox4);
+    analog_ = std::make_unique<AnalogOutputPanel>(context_, link_.Transport(), *this, GroupBox2, GroupBox4);
     BuildIconButtons();
 
     StatusBar3 = new PanelStatusBar(0, 200, this);
@@ -69,13 +66,24 @@ TForm1::TForm1(SessionContext& context, Dialogs& dialogs, HostNetwork& hostNetwo
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-    timer3_ = std::make_unique<LinkTimer>([this] { link_.LinkTimerTick(); }, this);
+    timer3_ = std::make_unique<LinkTimer>([this] { link_.Supervisor().LinkTimerTick(); }, this);
 
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
     FormCreate();
+
+    form2_ = std::make_unique<TForm2>(link_, this);
+    form3_ = std::make_unique<TForm3>(link_, this);
+    form4_ = std::make_unique<TForm4>(link_, this);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The dialogs go first, while the display they report to still stands.
+    form4_.reset();
+    form3_.reset();
+    form2_.reset();
+    link_.StopShowingOn(*this);
+}
 
 void TForm1::BuildStatusBox()
 {
@@ -107,8 +115,8 @@ void TForm1::BuildStatusBox()
     SpeedButton5 = new QPushButton(QStringLiteral("Static IP"), GroupBox3);
     SpeedButton5->setGeometry(194, 98, 63, 22);
     SpeedButton5->setFont(TahomaFont(11));
-    connect(SpeedButton5, &QPushButton::clicked, this, [this] { link_.StaticIpClick(); });
-    connect(Edit2, &QLineEdit::returnPressed, this, [this] { link_.StaticIpClick(); });
+    connect(SpeedButton5, &QPushButton::clicked, this, [this] { link_.Supervisor().StaticIpClick(); });
+    connect(Edit2, &QLineEdit::returnPressed, this, [this] { link_.Supervisor().StaticIpClick(); });
 }
 
 void TForm1::BuildIconButtons()
@@ -150,54 +158,57 @@ void TForm1::showEvent(QShowEvent* event)
     if (!context_.session.firstActivationDone) QTimer::singleShot(0, this, [this] { FormActivate(); });
 }
 
-void TForm1::FormActivate() { link_.StartUp(); }
+void TForm1::FormActivate() { link_.Supervisor().StartUp(); }
 
 void TForm1::RequestLocator() { zqb::RequestLocator(context_); }
 
-void TForm1::Image1Click()
-{
-    if (windows_.openSetup) windows_.openSetup();
-}
+// The dialogs refuse to open while an exchange runs: their modal loop would run inside the
+// exchange's socket wait and hold the exchange until they close.
+void TForm1::Image1Click() { form2_->Image1Click(); }
 
 void TForm1::Image2Click()
 {
+    if (context_.ExchangeBusy) return;  // its network check may raise a box inside the wait
     context_.session.retryCount = 0;
-    link_.RequestLink();
+    link_.Supervisor().RequestLink();
 }
 
 void TForm1::Image3Click() { RequestLocator(); }
 
-void TForm1::Image4Click()
-{
-    if (windows_.openCounter) windows_.openCounter();
-}
+void TForm1::Image4Click() { form3_->Image4Click(); }
 
-void TForm1::Image5Click()
-{
-    if (windows_.openFunction) windows_.openFunction();
-}
+void TForm1::Image5Click() { form4_->OpenFunctionWindow(); }
 
-void TForm1::Timer1Timer() { replies_.OverdueTick(); }
+void TForm1::Timer1Timer() { link_.Replies().OverdueTick(); }
+
+PanelStatusBar* TForm1::BarOf(StatusPanel panel, int& index) const
+{
+    switch (panel) {
+    case StatusPanel::LinkState: index = 0; return StatusBar1;
+    case StatusPanel::HostAddress: index = 1; return StatusBar1;
+    case StatusPanel::Message: index = 0; return StatusBar2;
+    case StatusPanel::Firmware: index = 1; return StatusBar2;
+    }
+    index = 0;
+    return StatusBar2;
+}
 
 void TForm1::SetPanelText(StatusPanel panel, const QString& text)
 {
-    switch (panel) {
-    case StatusPanel::LinkState: StatusBar1->SetPanelText(0, text); break;
-    case StatusPanel::HostAddress: StatusBar1->SetPanelText(1, text); break;
-    case StatusPanel::Message: StatusBar2->SetPanelText(0, text); break;
-    case StatusPanel::Firmware: StatusBar2->SetPanelText(1, text); break;
-    }
+    int index = 0;
+    BarOf(panel, index)->SetPanelText(index, text);
 }
 
 QString TForm1::PanelText(StatusPanel panel) const
 {
-    switch (panel) {
-    case StatusPanel::LinkState: return StatusBar1->PanelText(0);
-    case StatusPanel::HostAddress: return StatusBar1->PanelText(1);
-    case StatusPanel::Message: return StatusBar2->PanelText(0);
-    case StatusPanel::Firmware: return StatusBar2->PanelText(1);
-    }
-    return {};
+    int index = 0;
+    return BarOf(panel, index)->PanelText(index);
+}
+
+void TForm1::SetPanelDetail(StatusPanel panel, const QString& detail)
+{
+    int index = 0;
+    BarOf(panel, index)->SetPanelDetail(index, detail);
 }
 
 void TForm1::SetModelText(const QString& text) { Label4->setText(text); }
@@ -243,20 +254,11 @@ void TForm1::ShowNoDevice()
     dac.CheckBox2->setEnabled(false);
 }
 
-void TForm1::ApplyFunctionRecord()
-{
-    if (windows_.applyFunctionRecord) windows_.applyFunctionRecord();
-}
+void TForm1::ApplyFunctionRecord() { form4_->ApplyFunctionRecord(); }
 
-void TForm1::UntickFunctionEnable()
-{
-    if (windows_.untickFunctionEnable) windows_.untickFunctionEnable();
-}
+void TForm1::UntickFunctionEnable() { form4_->UntickFunctionEnable(); }
 
-void TForm1::ShowCounters()
-{
-    if (windows_.showCounters) windows_.showCounters();
-}
+void TForm1::ShowCounters() { form3_->ShowCounters(); }
 
 void TForm1::ShowChecksumVerdict(bool sumsEqual, const QString& text)
 {

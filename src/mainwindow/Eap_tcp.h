@@ -12,47 +12,36 @@
 #include <QWidget>
 
 #include "AnalogOutputPanel.h"
-#include "CommandTransport.h"
+#include "Cfg.h"
+#include "Counter.h"
 #include "DeviceDisplay.h"
 #include "DigitalIoPanel.h"
 #include "Dialogs.h"
-#include "HostNetworkScan.h"
 #include "ImageButton.h"
-#include "LinkSupervisor.h"
 #include "LinkTimer.h"
+#include "ModuleLink.h"
 #include "PanelStatusBar.h"
-#include "ReplyHandler.h"
 #include "SessionContext.h"
+#include "Setup.h"
 
 namespace zqb {
 
 // TForm1, the main window: what module is linked and in what state, the digital I/O and analog
 // output panels, the icons that open the other windows, and the two 100 ms timers that drive
-// the link. It is the display through which replies reach the screen.
+// the link. It is the display through which replies reach the screen, and it creates the three
+// dialog windows after itself, in their order: setup, counters, function.
 class TForm1 : public QWidget, public DeviceDisplay {
     Q_OBJECT
 public:
-    // The dialog windows, created after this one.
-    struct DialogWindows {
-        std::function<void()> openSetup;
-        std::function<void()> openCounter;
-        std::function<void()> openFunction;
-        std::function<void()> applyFunctionRecord;
-        std::function<void()> untickFunctionEnable;
-        std::function<void()> showCounters;
-    };
-
-    TForm1(SessionContext& context, Dialogs& dialogs, HostNetwork& hostNetwork, QWidget* parent = nullptr);
+    TForm1(ModuleLink& link, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    void AttachWindows(DialogWindows windows) { windows_ = std::move(windows); }
-
-    CommandTransport& Transport() { return transport_; }
-    ReplyHandler& Replies() { return replies_; }
-    LinkSupervisor& Link() { return link_; }
     LinkTimer& Timer3() { return *timer3_; }
     DigitalIoPanel& DigitalIo() { return *digitalIo_; }
     AnalogOutputPanel& Analog() { return *analog_; }
+    TForm2& SetupWindow() { return *form2_; }
+    TForm3& CounterWindow() { return *form3_; }
+    TForm4& FunctionWindow() { return *form4_; }
 
     void FormCreate();
     void FormActivate();
@@ -67,6 +56,7 @@ public:
     // DeviceDisplay
     void SetPanelText(StatusPanel panel, const QString& text) override;
     QString PanelText(StatusPanel panel) const override;
+    void SetPanelDetail(StatusPanel panel, const QString& detail) override;
     void SetModelText(const QString& text) override;
     void SetModelColour(Rgb colour) override;
     void SetLocationText(const QString& text) override;
@@ -111,17 +101,18 @@ protected:
 private:
     void BuildStatusBox();
     void BuildIconButtons();
+    PanelStatusBar* BarOf(StatusPanel panel, int& index) const;
     static void SetLabelColour(QLabel* label, Rgb colour);
 
+    ModuleLink& link_;
     SessionContext& context_;
     Dialogs& dialogs_;
-    CommandTransport transport_;
-    ReplyHandler replies_;
-    LinkSupervisor link_;
     std::unique_ptr<LinkTimer> timer3_;
     std::unique_ptr<DigitalIoPanel> digitalIo_;
     std::unique_ptr<AnalogOutputPanel> analog_;
-    DialogWindows windows_;
+    std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<TForm3> form3_;
+    std::unique_ptr<TForm4> form4_;
 };
 
 inline const QString MainWindowCaption = QStringLiteral("zQB IO Console V1.10(20200213)");

@@ -16,13 +16,23 @@ PanelStatusBar::PanelStatusBar(int panelCount, int panelWidth, QWidget* parent) 
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setGeometry(i * panelWidth, 1, panelWidth - 2, 18);
         panel->setIndent(2);
+        panel->setTextFormat(Qt::PlainText);
         panels_.push_back(panel);
     }
 }
 
 void PanelStatusBar::SetPanelText(int panel, const QString& text)
 {
-    if (panel >= 0 && panel < PanelCount()) panels_[static_cast<std::size_t>(panel)]->setText(text);
+    if (panel < 0 || panel >= PanelCount()) return;
+    QLabel* label = panels_[static_cast<std::size_t>(panel)];
+    label->setText(text);
+    label->setToolTip(text);
+    label->setAccessibleName(text);
+}
+
+void PanelStatusBar::SetPanelDetail(int panel, const QString& detail)
+{
+    if (panel >= 0 && panel < PanelCount()) panels_[static_cast<std::size_t>(panel)]->setToolTip(detail);
 }
 
 QString PanelStatusBar::PanelText(int panel) const

@@ -13,8 +13,12 @@ class PanelStatusBar : public QWidget {
 public:
     PanelStatusBar(int panelCount, int panelWidth, QWidget* parent);
 
+    // The text is shown as plain text and also becomes the panel's tool tip, so a text cut at
+    // the panel's edge can still be read.
     void SetPanelText(int panel, const QString& text);
     QString PanelText(int panel) const;
+    // A longer explanation in the panel's tool tip, until its text changes.
+    void SetPanelDetail(int panel, const QString& detail);
     int PanelCount() const { return static_cast<int>(panels_.size()); }
 
 protected:

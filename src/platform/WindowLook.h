@@ -6,6 +6,10 @@
 
 namespace zqb {
 
+// Makes the Tahoma-metric faces known to the application where they are installed; true when
+// they are. Call once the application object exists, before any window is built.
+bool RegisterWindowFonts();
+
 // Fonts by family and pixel size, so the fixed layout holds at any screen resolution.
 // The requested family falls back to a look-alike where it is not installed.
 QFont WindowFont(const QString& family, int pixelSize, bool bold = false);

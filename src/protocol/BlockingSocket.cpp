@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 
+#include "Ipv4Text.h"
+
 namespace zqb {
 
 BlockingSocket::BlockingSocket()
@@ -44,11 +46,10 @@ BlockingSocket::WaitResult BlockingSocket::RunLoop(int timeoutMs)
 
 bool BlockingSocket::Connect(const QString& host, std::uint16_t port, int timeoutMs)
 {
-    QHostAddress address;
-    if (address.setAddress(host))
-        socket_.connectToHost(address, port);
-    else
-        socket_.connectToHost(host, port);
+    // Only a dotted-decimal address is ever connected to: a name would go to name resolution.
+    const std::optional<std::uint32_t> address = ParseDottedDecimal(host);
+    if (!address) return false;
+    socket_.connectToHost(QHostAddress(*address), port);
     // Some errors are raised inside connectToHost itself.
     while (socket_.state() != QAbstractSocket::ConnectedState) {
         if (socket_.state() == QAbstractSocket::UnconnectedState) return false;

@@ -25,6 +25,7 @@ public:
     // Caps what is taken from the kernel: anything beyond stays there and is dropped on close.
     void SetReadLimit(std::size_t bytes);
 
+    // host must be a dotted-decimal IPv4 address; anything else fails without a lookup.
     bool Connect(const QString& host, std::uint16_t port, int timeoutMs);
     // Hands all bytes to the kernel; false when the connection failed on the way.
     bool Write(const std::uint8_t* data, std::size_t length, int timeoutMs = 3000);

@@ -47,6 +47,15 @@ std::size_t CodeAndSum(CommandFrame& frame, std::uint8_t code, std::uint32_t sum
 }  // namespace
 
 std::size_t BuildSetLocator(CommandFrame& f, std::uint8_t p1, std::uint8_t p2) { return CodeAndPair(f, SetLocator, p1, p2); }
+std::size_t BuildQueuedCommand(CommandFrame& f, std::uint8_t code, std::uint8_t p1, std::uint8_t p2)
+{
+    switch (code) {
+    case SetLocator: return BuildSetLocator(f, p1, p2);
+    case GetDiCounters: return BuildGetDiCounters(f, p1, p2);
+    case SetDo: return BuildSetDo(f, p1, p2);
+    default: return CodeAndPair(f, code, p1, p2);  // GetLink carries the pair RequestLink set to 0, 0
+    }
+}
 std::size_t BuildGetLink(CommandFrame& f) { return CodeAndPair(f, GetLink, 0, 0); }
 std::size_t BuildGetImageChecksum(CommandFrame& f, std::uint32_t sum) { return CodeAndSum(f, GetImageChecksum, sum); }
 std::size_t BuildSendImageChecksum(CommandFrame& f, std::uint32_t sum) { return CodeAndSum(f, SendImageChecksum, sum); }

@@ -15,6 +15,8 @@ namespace zqb {
 // FrameMagic in bytes 0-3 just before sending.
 
 std::size_t BuildSetLocator(CommandFrame& frame, std::uint8_t param1, std::uint8_t param2);
+// A queued command as the link timer sends it: the code and the queue's parameter pair, 7 bytes.
+std::size_t BuildQueuedCommand(CommandFrame& frame, std::uint8_t code, std::uint8_t param1, std::uint8_t param2);
 std::size_t BuildGetLink(CommandFrame& frame);
 std::size_t BuildGetImageChecksum(CommandFrame& frame, std::uint32_t imageSum);
 std::size_t BuildSendImageChecksum(CommandFrame& frame, std::uint32_t imageSum);

@@ -23,10 +23,7 @@ void QueueCommand(SessionContext& context, std::uint8_t code)
 
 void QueueCommand(SessionContext& context, std::uint8_t code, std::uint8_t param1, std::uint8_t param2)
 {
-    if (BeginCommand(context, code)) {
-        context.commandFrame[5] = param1;
-        context.commandFrame[6] = param2;
-    }
+    if (BeginCommand(context, code)) BuildQueuedCommand(context.commandFrame, code, param1, param2);
     context.session.queuedParam1 = param1;
     context.session.queuedParam2 = param2;
     context.session.queuedCommand = code;

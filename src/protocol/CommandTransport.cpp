@@ -5,6 +5,7 @@
 #include "BlockingSocket.h"
 #include "CommandCodes.h"
 #include "NetworkGuard.h"
+#include "ReplyHandler.h"
 
 namespace zqb {
 
@@ -20,14 +21,14 @@ private:
     SessionContext& context_;
 };
 
-CommandTransport::CommandTransport(SessionContext& context, DeviceDisplay& display)
-    : context_(context), display_(display)
+CommandTransport::CommandTransport(SessionContext& context, DeviceDisplay& display, ReplyHandler& replies)
+    : context_(context), display_(display), replies_(replies)
 {
 }
 
 // Connects to the module; on failure reports "Connect Timeout" and forgets the command.
 // On success a "Connect Timeout" left by an earlier command is cleared, any other text stays.
-bool CommandTransport::ConnectFailed(BlockingSocket& socket)
+bool CommandTransport::ConnectToModule(BlockingSocket& socket)
 {
     DeviceSession& s = context_.session;
     const bool connected = ConnectionAllowed(s.hostAddress) &&
@@ -35,17 +36,18 @@ bool CommandTransport::ConnectFailed(BlockingSocket& socket)
     if (!connected) {
         display_.SetPanelText(StatusPanel::Message, ConnectTimeoutText);
         s.commandInFlight = 0;
-        return true;
+        return false;
     }
     if (display_.PanelText(StatusPanel::Message) == ConnectTimeoutText)
         display_.SetPanelText(StatusPanel::Message, QString());
-    return false;
+    return true;
 }
 
-// A connection that broke while sending or waiting: the command is given up and the user told.
+// A connection that broke while sending or waiting: the command is given up and the user told,
+// briefly in the panel and with the socket's reason in its tool tip and the log.
 void CommandTransport::ReportLostConnection(BlockingSocket& socket)
 {
-    display_.SetPanelText(StatusPanel::Message, QStringLiteral("Connection lost: ") + socket.ErrorText());
+    ReportOutcome(display_, ConnectionLostText, socket.ErrorText());
     context_.session.commandInFlight = 0;
     socket.Close();
 }
@@ -66,7 +68,7 @@ std::size_t CommandTransport::ExchangeCommand(std::size_t length)
 
     BlockingSocket socket;
     socket.SetReadLimit(context_.replyBuffer.size());
-    if (ConnectFailed(socket)) return 0;
+    if (!ConnectToModule(socket)) return 0;
 
     std::fill_n(context_.replyBuffer.begin(), ReplyClearedBytes, std::uint8_t{0});
     std::copy(FrameMagic.begin(), FrameMagic.end(), frame.begin());
@@ -108,13 +110,13 @@ std::size_t CommandTransport::ExchangeCommand(std::size_t length)
 
     const std::size_t received = socket.ReadAvailable(context_.replyBuffer.data(), context_.replyBuffer.size());
     socket.Close();
-    if (received > 0 && replyHandler_) replyHandler_(received);
+    if (received > 0) replies_.HandleReply(received);
     return received;
 }
 
-void CommandTransport::SendCommandOnly(std::size_t length)
+bool CommandTransport::SendCommandOnly(std::size_t length)
 {
-    if (context_.ExchangeBusy) return;
+    if (context_.ExchangeBusy) return false;
     BusyScope busy(context_);
     DeviceSession& s = context_.session;
     s.overdueTicks = 0;
@@ -122,13 +124,14 @@ void CommandTransport::SendCommandOnly(std::size_t length)
     s.replyOverdue = 0;
 
     BlockingSocket socket;
-    if (ConnectFailed(socket)) return;
+    if (!ConnectToModule(socket)) return false;
     std::copy(FrameMagic.begin(), FrameMagic.end(), context_.commandFrame.begin());
     if (!socket.Write(context_.commandFrame.data(), FrameLength(length))) {
         ReportLostConnection(socket);
-        return;
+        return false;
     }
     socket.Close();
+    return true;
 }
 
 }  // namespace zqb

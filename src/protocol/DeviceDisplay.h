@@ -33,8 +33,12 @@ class DeviceDisplay {
 public:
     virtual ~DeviceDisplay() = default;
 
+    // Setting a panel's text also makes it the panel's tool tip, so a text cut by the panel's
+    // width can still be read in full.
     virtual void SetPanelText(StatusPanel panel, const QString& text) = 0;
     virtual QString PanelText(StatusPanel panel) const = 0;
+    // A longer explanation of the panel's text, shown as its tool tip until the text changes.
+    virtual void SetPanelDetail(StatusPanel panel, const QString& detail) = 0;
 
     // Label4: model or state text.
     virtual void SetModelText(const QString& text) = 0;
@@ -68,5 +72,15 @@ public:
     // Memo1, the hidden diagnostic log.
     virtual void AppendLog(const QString& line) = 0;
 };
+
+// An outcome short enough for the 200-pixel message panel, with its full reason in the panel's
+// tool tip and in the diagnostic log.
+inline void ReportOutcome(DeviceDisplay& display, const QString& text, const QString& reason)
+{
+    display.SetPanelText(StatusPanel::Message, text);
+    if (reason.isEmpty()) return;
+    display.SetPanelDetail(StatusPanel::Message, text + QStringLiteral(": ") + reason);
+    display.AppendLog(text + QStringLiteral(": ") + reason);
+}
 
 }  // namespace zqb

@@ -1,15 +1,16 @@
 #include "NetworkGuard.h"
 
-#include <QHostAddress>
 #include <QtGlobal>
+
+#include "Ipv4Text.h"
 
 namespace zqb {
 
 bool ConnectionAllowed(const QString& hostAddress)
 {
     if (!qEnvironmentVariableIsSet("ZQB_LOOPBACK_ONLY")) return true;
-    QHostAddress address;
-    return address.setAddress(hostAddress) && address.isLoopback();
+    const std::optional<std::uint32_t> address = ParseDottedDecimal(hostAddress);
+    return address && (*address >> 24) == 127;
 }
 
 }  // namespace zqb

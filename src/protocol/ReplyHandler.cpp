@@ -14,11 +14,51 @@ namespace {
 
 QString HexByte(std::uint8_t value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
 
+// Short names of the commands, as the message panel shows their refusals.
+QString CommandShortName(std::uint8_t code)
+{
+    switch (code) {
+    case SetLocator: return QStringLiteral("Set Locator");
+    case GetLink: return QStringLiteral("Get Link");
+    case GetImageChecksum: return QStringLiteral("Get F/W CheckSum");
+    case SetWifiMode: return QStringLiteral("Set WiFi Mode");
+    case SetWebKey: return QStringLiteral("Set WEB Key");
+    case ClearFlashConfig: return QStringLiteral("Clear Flash Cfg.");
+    case BeginFileWrite: return QStringLiteral("File write");
+    case GetDiCounters: return QStringLiteral("Get DI Counter");
+    case ClearDiCounter: return QStringLiteral("Clear DI Counter");
+    case SetDo: return QStringLiteral("Set DO");
+    case SetAnalog: return QStringLiteral("Set Analog val");
+    case SetCalibration: return QStringLiteral("Set DAC Cal.");
+    case SetOutputRange: return QStringLiteral("Set DA Range");
+    case SetFunctionConfig: return QStringLiteral("Set Function Cfg.");
+    case GetIoStatus: return QStringLiteral("Get IO Status");
+    case ConfigWritten: return QStringLiteral("Config Written");
+    case GetFunctionConfig: return QStringLiteral("Get Function Cfg.");
+    default: return {};
+    }
+}
+
 }  // namespace
 
-ReplyHandler::ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport)
-    : context_(context), display_(display), transport_(transport)
+QString RefusalText(std::uint8_t code, std::uint8_t status)
 {
+    const QString name = CommandShortName(code);
+    if (name.isEmpty()) return {};
+    return QStringLiteral("%1 refused (status %2)").arg(name).arg(status);
+}
+
+ReplyHandler::ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport, LinkGate& link)
+    : context_(context), display_(display), transport_(transport), link_(link)
+{
+}
+
+// A refusal that nothing else reports: the user is told in the message panel. The command stays
+// in flight as before, for the link timer to give up.
+void ReplyHandler::ReportRefusal(std::uint8_t code)
+{
+    const QString text = RefusalText(code, context_.replyBuffer[StatusOffset]);
+    if (!text.isEmpty()) display_.SetPanelText(StatusPanel::Message, text);
 }
 
 void ReplyHandler::ClearInFlightWith(const QString& message)
@@ -36,14 +76,15 @@ void ReplyHandler::HandleReply(std::size_t length)
         display_.SetPanelText(StatusPanel::Message, InvalidHeaderText);
         return;
     }
-    const bool acknowledged = B(StatusOffset) == StatusAcknowledged;
-    switch (s.commandInFlight) {
+    const bool acknowledged = context_.replyBuffer[StatusOffset] == StatusAcknowledged;
+    const std::uint8_t code = s.commandInFlight;
+    switch (code) {
     case NoCommand:
         // A status the module sends on its own, or the answer to a file announcement.
-        if (B(CodeOffset) == GetIoStatus && acknowledged) {
-            s.doState = B(6);
-            s.diState = B(7);
-            s.dacCode = W(10);
+        if (context_.replyBuffer[CodeOffset] == GetIoStatus && acknowledged) {
+            s.doState = Byte(IoStatusReply::doBits);
+            s.diState = Byte(IoStatusReply::diBits);
+            s.dacCode = Word(IoStatusReply::dacCode);
             display_.ShowDigitalIo();
         }
         break;
@@ -63,47 +104,51 @@ void ReplyHandler::HandleReply(std::size_t length)
         TakeImageChecksum();
         s.commandInFlight = 0;
         break;
-    case ClearFlashConfig:
-        if (acknowledged) ClearInFlightWith(QStringLiteral("Flash Config been kill!"));
-        break;
-    case GetDiCounters:
-        if (acknowledged) {
-            s.commandInFlight = 0;
-            s.diCount0 = L(6);
-            s.diCount1 = L(10);
-            display_.ShowCounters();
+    default:
+        if (!acknowledged) {
+            ReportRefusal(code);
+            break;
         }
-        break;
-    case SetDo:
-        if (acknowledged) {
-            s.doState = B(6);
-            s.diState = B(7);
+        switch (code) {
+        case ClearFlashConfig:
+            ClearInFlightWith(QStringLiteral("Flash Config been kill!"));
+            break;
+        case GetDiCounters:
+            s.commandInFlight = 0;
+            s.diCount0 = Long(CountersReply::di0Count);
+            s.diCount1 = Long(CountersReply::di1Count);
+            display_.ShowCounters();
+            break;
+        case SetDo:
+            s.doState = Byte(SetDoReply::doBits);
+            s.diState = Byte(SetDoReply::diBits);
             display_.ShowDigitalIo();
             s.commandInFlight = 0;
             display_.SetPanelText(StatusPanel::Message, QStringLiteral("Set DO Done! DI:") + HexByte(s.diState));
+            break;
+        case SetAnalog:
+            ClearInFlightWith(QStringLiteral("Set Analog val done!"));
+            break;
+        case SetFunctionConfig:
+            ClearInFlightWith(QStringLiteral("Set Function Cfg. done!"));
+            break;
+        case GetIoStatus:
+            TakeIoStatus();
+            break;
+        case GetFunctionConfig:
+            TakeFunctionConfig();
+            break;
+        default:
+            // Read but not acted on; the link timer gives the command up later.
+            break;
         }
-        break;
-    case SetAnalog:
-        if (acknowledged) ClearInFlightWith(QStringLiteral("Set Analog val done!"));
-        break;
-    case SetFunctionConfig:
-        if (acknowledged) ClearInFlightWith(QStringLiteral("Set Function Cfg. done!"));
-        break;
-    case GetIoStatus:
-        if (acknowledged) TakeIoStatus();
-        break;
-    case GetFunctionConfig:
-        if (acknowledged) TakeFunctionConfig();
-        break;
-    default:
-        // Read but not acted on; the link timer gives the command up later.
         break;
     }
 }
 
-void ReplyHandler::ShowSignalStrength(std::size_t offset)
+void ReplyHandler::ShowSignalStrength(FieldSpan field)
 {
-    const int v = W(offset);
+    const int v = Word(field);
     if (v != 0) display_.SetRssiText(QStringLiteral("RSSI: %1dBm").arg(v - 65536));
 }
 
@@ -115,53 +160,57 @@ void ReplyHandler::TakeLinkRecord()
     display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Get Device Linked!!"));
     s.modelKnown = 0;
 
-    QString model = UnknownModelText;
-    if (B(6) == SupportedModelCode) {
-        model = ModelName184;
-        display_.EnableModelControls(B(6));
+    const std::uint8_t model = Byte(LinkField::modelCode);
+    QString modelText = UnknownModelText;
+    if (model == SupportedModelCode) {
+        modelText = ModelName184;
+        display_.EnableModelControls(model);
         s.doMask = 1;
         s.diMask = 3;
         s.modelKnown = 1;
-        std::copy_n(context_.replyBuffer.begin() + 250, DeviceConfigRecordSize, s.deviceConfigRecord.begin());
+        std::copy_n(At(LinkField::deviceConfigRecord), DeviceConfigRecordSize, s.deviceConfigRecord.begin());
     }
-    display_.SetModelText(model);
+    display_.SetModelText(modelText);
 
-    const QString reported = QStringLiteral("%1.%2.%3.%4").arg(B(7)).arg(B(8)).arg(B(9)).arg(B(10));
+    const std::uint8_t* address = At(LinkField::moduleAddress);
+    const QString reported = QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
     if (reported != s.hostAddress) return;  // another module answered: take nothing more
 
     QStringList mac;
-    for (std::size_t i = 11; i <= 16; ++i) mac << HexByte(B(i));
+    const std::uint8_t* macBytes = At(LinkField::macAddress);
+    for (std::size_t i = 0; i < SpanOf(LinkField::macAddress).width; ++i) mac << HexByte(macBytes[i]);
     display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Dev MAC: ") + mac.join(QLatin1Char(':')));
 
-    s.modbusIdleTimeout = W(36);
+    s.modbusIdleTimeout = Word(LinkField::modbusIdleTimeout);
 
-    const std::uint8_t* reply = context_.replyBuffer.data();
-    s.locationText = ReadTextField(reply + 40, 31);
+    const auto text = [this](LinkField field) { return ReadTextField(At(field), SpanOf(field).width); };
+    s.locationText = text(LinkField::locationText);
     display_.SetLocationColour(ColourLocation);
     display_.SetLocationText(QStringLiteral("Locate: ") + FromAnsi(s.locationText));
 
-    display_.SetPanelText(StatusPanel::Firmware, QStringLiteral("FW: V") + HexByte(B(24)) + QLatin1Char('.') + HexByte(B(25)));
+    display_.SetPanelText(StatusPanel::Firmware, QStringLiteral("FW: V") + HexByte(Byte(LinkField::firmwareMajor)) +
+                                                     QLatin1Char('.') + HexByte(Byte(LinkField::firmwareMinor)));
 
-    s.apSsid = ReadTextField(reply + 80, 31);
-    s.apSecured = B(112);
-    if (s.apSecured != 0) s.apKey = ReadTextField(reply + 113, 14);
-    s.staSsid = ReadTextField(reply + 128, 31);
-    s.staKeyType = B(160);
-    if (s.staKeyType != 0) s.staKey = ReadTextField(reply + 161, 14);
+    s.apSsid = text(LinkField::apSsid);
+    s.apSecured = Byte(LinkField::apSecurity);
+    if (s.apSecured != 0) s.apKey = text(LinkField::apKey);
+    s.staSsid = text(LinkField::staSsid);
+    s.staKeyType = Byte(LinkField::staKeyType);
+    if (s.staKeyType != 0) s.staKey = text(LinkField::staKey);
 
-    s.wifiModeAp = B(176);
-    s.doState = B(177);
-    s.diState = B(178);
-    s.modbusPort = W(179);
-    s.staticIpEnabled = B(181) != 0 ? 1 : 0;
-    std::copy_n(reply + 182, 4, s.staticIp.begin());
-    std::copy_n(reply + 186, 4, s.staticMask.begin());
-    std::copy_n(reply + 190, 4, s.staticGateway.begin());
+    s.wifiModeAp = Byte(LinkField::wifiMode);
+    s.doState = Byte(LinkField::doBits);
+    s.diState = Byte(LinkField::diBits);
+    s.modbusPort = Word(LinkField::modbusPort);
+    s.staticIpEnabled = Byte(LinkField::staticIpInUse) != 0 ? 1 : 0;
+    std::copy_n(At(LinkField::staticIp), 4, s.staticIp.begin());
+    std::copy_n(At(LinkField::staticMask), 4, s.staticMask.begin());
+    std::copy_n(At(LinkField::staticGateway), 4, s.staticGateway.begin());
 
-    ShowSignalStrength(194);
-    s.dacCode = W(196);
-    display_.SetRangeTicked(B(199) != 0);
-    std::copy_n(reply + 200, FunctionRecordSize, s.functionRecord.begin());
+    ShowSignalStrength(SpanOf(LinkField::signalStrength));
+    s.dacCode = Word(LinkField::dacCode);
+    display_.SetRangeTicked(Byte(LinkField::currentRange) != 0);
+    std::copy_n(At(LinkField::functionRecord), FunctionRecordSize, s.functionRecord.begin());
     display_.ShowDigitalIo();
     s.linked = 1;
     s.DeviceEverLinked = 1;
@@ -172,33 +221,37 @@ void ReplyHandler::TakeLinkRecord()
 void ReplyHandler::TakeIoStatus()
 {
     DeviceSession& s = context_.session;
-    s.doState = B(6);
-    s.diState = B(7);
-    ShowSignalStrength(8);
-    display_.SetRangeTicked(B(12) != 0);
-    s.dacCode = W(10);
+    s.doState = Byte(IoStatusReply::doBits);
+    s.diState = Byte(IoStatusReply::diBits);
+    ShowSignalStrength(IoStatusReply::signalStrength);
+    display_.SetRangeTicked(Byte(IoStatusReply::currentRange) != 0);
+    s.dacCode = Word(IoStatusReply::dacCode);
     display_.ShowDigitalIo();
     s.commandInFlight = 0;
 }
 
 void ReplyHandler::TakeImageChecksum()
 {
-    if (B(CodeOffset) != GetImageChecksum || B(StatusOffset) != StatusAcknowledged) return;
-    const bool equal = L(6) == static_cast<std::uint32_t>(context_.imageSum);
+    if (context_.replyBuffer[StatusOffset] != StatusAcknowledged) {
+        ReportRefusal(GetImageChecksum);
+        return;
+    }
+    if (context_.replyBuffer[CodeOffset] != GetImageChecksum) return;  // not the answer asked for
+    const bool equal = Long(ImageChecksumReply::moduleSum) == static_cast<std::uint32_t>(context_.imageSum);
     const QString& text = equal ? ChecksumMatchText : ChecksumMismatchText;
     display_.SetPanelText(StatusPanel::Message, text);
     display_.ShowChecksumVerdict(equal, text);
     // The restart asked for here meets the exchange that is still running and is dropped;
     // the message tells the user to reboot.
-    if (equal && gate_ && gate_->PrepareLink()) SendResetModule(context_, transport_);
+    if (equal && link_.PrepareLink()) SendResetModule(context_, transport_);
 }
 
 void ReplyHandler::TakeFunctionConfig()
 {
     DeviceSession& s = context_.session;
     s.commandInFlight = 0;
-    if (B(6) == 1) {
-        std::copy_n(context_.replyBuffer.begin() + 7, FunctionRecordSize, s.functionRecord.begin());
+    if (Byte(FunctionConfigReply::recordPresent) == 1) {
+        std::copy_n(At(FunctionConfigReply::record), FunctionRecordSize, s.functionRecord.begin());
         display_.SetPanelText(StatusPanel::Message, QStringLiteral("Get Function Cfg. done!"));
         display_.ApplyFunctionRecord();
     } else {
@@ -215,7 +268,7 @@ void ReplyHandler::ReissueCommand()
         RequestLocator(context_);
         break;
     case GetLink:
-        if (gate_) gate_->RequestLink();
+        link_.RequestLink();
         break;
     case GetImageChecksum:
         RequestImageChecksum(context_, transport_);
@@ -224,7 +277,7 @@ void ReplyHandler::ReissueCommand()
         AnnounceImageChecksum(context_, transport_);
         break;
     case ResetModule:
-        if (gate_ && gate_->PrepareLink()) SendResetModule(context_, transport_);
+        if (link_.PrepareLink()) SendResetModule(context_, transport_);
         break;
     default:
         break;
@@ -235,6 +288,9 @@ void ReplyHandler::OverdueTick()
 {
     DeviceSession& s = context_.session;
     if (s.replyOverdue != 1) return;
+    // Ticks come inside socket waits too; a re-issue then would only be dropped, or raise a box
+    // inside the wait, so the count waits for the exchange to end.
+    if (context_.ExchangeBusy) return;
     ++s.overdueTicks;
     if (s.overdueTicks < s.overdueLimit) return;
     if (s.retryCount < 3) {

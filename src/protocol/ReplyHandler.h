@@ -5,6 +5,7 @@
 #include "CommandTransport.h"
 #include "DeviceDisplay.h"
 #include "LinkGate.h"
+#include "RecordLayouts.h"
 #include "SessionContext.h"
 
 namespace zqb {
@@ -13,9 +14,7 @@ namespace zqb {
 // sends again what went unanswered.
 class ReplyHandler {
 public:
-    ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport);
-
-    void SetLinkGate(LinkGate* gate) { gate_ = gate; }
+    ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport, LinkGate& link);
 
     // `length` bytes of ReplyBuffer hold the reply.
     void HandleReply(std::size_t length);
@@ -29,17 +28,22 @@ private:
     void TakeIoStatus();
     void TakeImageChecksum();
     void TakeFunctionConfig();
-    void ShowSignalStrength(std::size_t offset);
+    void ShowSignalStrength(FieldSpan field);
     void ClearInFlightWith(const QString& message);
+    void ReportRefusal(std::uint8_t code);
 
-    std::uint8_t B(std::size_t offset) const { return context_.replyBuffer[offset]; }
-    std::uint16_t W(std::size_t offset) const { return GetU16(&context_.replyBuffer[offset]); }
-    std::uint32_t L(std::size_t offset) const { return GetU32(&context_.replyBuffer[offset]); }
+    std::uint8_t Byte(FieldSpan field) const { return context_.replyBuffer[field.offset]; }
+    std::uint8_t Byte(LinkField field) const { return Byte(SpanOf(field)); }
+    std::uint16_t Word(FieldSpan field) const { return GetU16(&context_.replyBuffer[field.offset]); }
+    std::uint16_t Word(LinkField field) const { return Word(SpanOf(field)); }
+    std::uint32_t Long(FieldSpan field) const { return GetU32(&context_.replyBuffer[field.offset]); }
+    const std::uint8_t* At(FieldSpan field) const { return &context_.replyBuffer[field.offset]; }
+    const std::uint8_t* At(LinkField field) const { return At(SpanOf(field)); }
 
     SessionContext& context_;
     DeviceDisplay& display_;
     CommandTransport& transport_;
-    LinkGate* gate_ = nullptr;
+    LinkGate& link_;
 };
 
 inline const QString InvalidHeaderText = QStringLiteral("InValid Header package!");
@@ -47,5 +51,9 @@ inline const QString ModelName184 = QStringLiteral("zQB-AO4K DAC Node");
 inline const QString UnknownModelText = QStringLiteral("Unknow Device??");
 inline const QString ChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
 inline const QString ChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
+
+// "Set Function Cfg. refused (status 21)": what a command's refusal shows, short enough for the
+// message panel. Empty for codes the console never sends.
+QString RefusalText(std::uint8_t code, std::uint8_t status);
 
 }  // namespace zqb

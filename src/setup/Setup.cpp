@@ -4,11 +4,10 @@
 
 namespace zqb {
 
-TForm2::TForm2(SessionContext& context, LinkGate& link, DeviceDisplay& display, QWidget* parent)
+TForm2::TForm2(ModuleLink& link, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      context_(context),
       link_(link),
-      display_(display)
+      context_(link.Context())
 {
     setWindowTitle(QStringLiteral("zQB.Setup"));
     setModal(true);
@@ -31,9 +30,9 @@ void TForm2::Image1Click()
 void TForm2::FormClose()
 {
     if (!context_.session.DeviceEverLinked) return;
-    link_.RequestLink();
+    link_.Supervisor().RequestLink();
     context_.session.LinkPollEnabled = 1;
-    display_.SetPanelText(StatusPanel::Message, QString());
+    link_.Display().SetPanelText(StatusPanel::Message, QString());
 }
 
 void TForm2::done(int result)

@@ -2,9 +2,7 @@
 
 #include <QDialog>
 
-#include "DeviceDisplay.h"
-#include "LinkGate.h"
-#include "SessionContext.h"
+#include "ModuleLink.h"
 
 namespace zqb {
 
@@ -13,7 +11,7 @@ namespace zqb {
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    TForm2(SessionContext& context, LinkGate& link, DeviceDisplay& display, QWidget* parent = nullptr);
+    TForm2(ModuleLink& link, QWidget* parent = nullptr);
 
     // The main window's Image1: refused while an exchange runs.
     void Image1Click();
@@ -23,9 +21,8 @@ protected:
     void done(int result) override;
 
 private:
+    ModuleLink& link_;
     SessionContext& context_;
-    LinkGate& link_;
-    DeviceDisplay& display_;
 };
 
 }  // namespace zqb

@@ -11,18 +11,11 @@ namespace {
 
 class CounterWindow : public MainWindowRig {
 protected:
-    CounterWindow()
-    {
-        counter = std::make_unique<TForm3>(context, form->Transport(), form.get());
-        TForm1::DialogWindows windows;
-        windows.openCounter = [this] { counter->Image4Click(); };
-        windows.showCounters = [this] { counter->ShowCounters(); };
-        form->AttachWindows(windows);
-    }
+    CounterWindow() : counter(&form->CounterWindow()) {}
 
     QString Value(int row) const { return counter->valueLabels[static_cast<std::size_t>(row)]->text(); }
 
-    std::unique_ptr<TForm3> counter;
+    TForm3* counter;
 };
 
 TEST_F(CounterWindow, IsBuiltAsDescribed)
@@ -46,7 +39,7 @@ TEST_F(CounterWindow, OpeningReadsTheCountersAndOnlyTheModelsInputsStayEnabled)
     });
     LinkUp();
     bool pollPaused = false;
-    QTimer::singleShot(0, counter.get(), [&] {
+    QTimer::singleShot(0, counter, [&] {
         pollPaused = context.session.LinkPollEnabled == 0;
         for (int row = 0; row < TForm3::RowCount; ++row) {
             const bool expected = row < 2;
@@ -55,7 +48,7 @@ TEST_F(CounterWindow, OpeningReadsTheCountersAndOnlyTheModelsInputsStayEnabled)
             EXPECT_EQ(counter->valueLabels[i]->isEnabled(), expected) << row;
             EXPECT_EQ(counter->clearButtons[i]->isEnabled(), expected) << row;
         }
-        form->Link().LinkTimerTick();  // the link timer keeps running under the modal window
+        link.Supervisor().LinkTimerTick();  // the link timer keeps running under the modal window
         EXPECT_EQ(Value(0), QStringLiteral("4294967295"));
         EXPECT_EQ(Value(1), QStringLiteral("1234"));
         EXPECT_EQ(Value(2), QStringLiteral("0"));
@@ -71,8 +64,8 @@ TEST_F(CounterWindow, OpeningReadsTheCountersAndOnlyTheModelsInputsStayEnabled)
     EXPECT_EQ(context.session.LinkPollEnabled, 1) << "closing lets the periodic poll run again";
 
     // With the poll running again the periodic check polls the I/O state.
-    while (context.session.linkTick != PeriodicCheckTick) form->Link().LinkTimerTick();
-    form->Link().LinkTimerTick();
+    while (context.session.linkTick != PeriodicCheckTick) link.Supervisor().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     EXPECT_EQ(FramesWithCode(GetIoStatus).size(), 1u);
 }
 
@@ -94,9 +87,9 @@ TEST_F(CounterWindow, ClearGoesOutAtOnceAndTheCountersFollowOnTheNextOrdinaryTic
     // The periodic check does not send the queue; the next ordinary tick does.
     context.session.linkTick = PeriodicCheckTick;
     context.session.LinkPollEnabled = 0;
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     EXPECT_EQ(FramesWithCode(GetDiCounters).size(), 0u);
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     ASSERT_EQ(FramesWithCode(GetDiCounters).size(), 1u);
     EXPECT_EQ(Value(0), QStringLiteral("77"));
     EXPECT_EQ(Value(1), QStringLiteral("0"));
@@ -112,7 +105,7 @@ TEST_F(CounterWindow, RefusedReplyChangesNothingAndAFailedClearStillAsksForTheCo
     refusing.statusFor[GetDiCounters] = 1;
     module.SetBehaviour(refusing);
     QTest::mouseClick(counter->Image2, Qt::LeftButton);
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     EXPECT_EQ(Value(0), QStringLiteral("0"));
     EXPECT_EQ(context.session.commandInFlight, GetDiCounters);
 

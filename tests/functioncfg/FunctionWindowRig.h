@@ -46,16 +46,17 @@ inline FunctionRecord ExampleRecord()
     return r;
 }
 
-// A function window wired to a transport, reply handling and a simulated module on 127.0.0.1.
+// A function window on the console's link to a simulated module on 127.0.0.1.
 class FunctionWindowBench {
 public:
     FunctionWindowBench()
     {
-        context.session.hostAddress = QStringLiteral("127.0.0.1");
-        transport.SetReplyHandler([this](std::size_t n) { replies.HandleReply(n); });
-        transport.SetTiming({500, 100, 10});
-        replies.SetLinkGate(&gate);
+        hostBackend.AddWifi("127.0.0.5");
+        display.Watch(context);
         display.form = &form;
+        context.session.hostAddress = QStringLiteral("127.0.0.1");
+        context.NetworkPrefix = QStringLiteral("127.0.0.");
+        transport.SetTiming({500, 100, 10});
     }
 
     void StartModule()
@@ -63,6 +64,8 @@ public:
         ASSERT_TRUE(module.Start());
         context.session.hostPort = module.Port();
     }
+
+    int Scans() const { return hostBackend.adapterScans; }
 
     // What the link timer does with a queued GetLink.
     void ExchangeGetLink()
@@ -113,13 +116,15 @@ public:
     }
 
     zqbsim::ModuleSimulator module;
-    SessionContext context;
-    ForwardingDisplay display{&context};
-    CommandTransport transport{context, display};
-    ReplyHandler replies{context, display, transport};
-    FakeLinkGate gate{context};
     ScriptedDialogs dialogs;
-    TForm4 form{context, transport, gate, display, dialogs};
+    SimulatedHostNetwork hostBackend;
+    HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
+    ForwardingDisplay display;
+    ModuleLink link{display, hostNetwork, dialogs};
+    SessionContext& context = link.Context();
+    CommandTransport& transport = link.Transport();
+    ReplyHandler& replies = link.Replies();
+    TForm4 form{link};
 };
 
 class FunctionWindowRig : public ::testing::Test, public FunctionWindowBench {};

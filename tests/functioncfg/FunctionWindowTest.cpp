@@ -109,7 +109,7 @@ TEST_F(FunctionWindowLife, ClosingBeforeAnyLinkLeavesTheStatusAndThePollAlone)
     EXPECT_EQ(pollWhileOpen, 0);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(display.Message(), "Connect Timeout");
-    EXPECT_EQ(gate.requestCalls, 0);
+    EXPECT_EQ(Scans(), 0);
     EXPECT_EQ(context.session.LinkPollEnabled, 0);
 }
 
@@ -120,7 +120,7 @@ TEST_F(FunctionWindowLife, ClosingAfterALinkQueuesGetLinkAndResumesThePoll)
     display.SetPanelText(StatusPanel::Message, "Get Function Cfg. done!");
     OpenAndClose();
     EXPECT_EQ(pollWhileOpen, 0);
-    EXPECT_EQ(gate.requestCalls, 1);
+    EXPECT_EQ(Scans(), 1);
     EXPECT_EQ(context.session.queuedCommand, GetLink);
     EXPECT_EQ(context.session.LinkPollEnabled, 1);
     EXPECT_EQ(display.Message(), "");

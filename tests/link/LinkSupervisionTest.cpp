@@ -17,36 +17,25 @@ namespace {
 
 class LinkSupervision : public ProtocolRig {
 protected:
-    LinkSupervision()
-    {
-        replies.SetLinkGate(&link);
-        context.session.LinkPollEnabled = 1;
-        context.NetworkPrefix = QStringLiteral("127.0.0.");
-        hostBackend.AddWifi("127.0.0.1");
-    }
+    LinkSupervision() { context.session.LinkPollEnabled = 1; }
 
     // Runs ticks until the periodic check is the next one.
     void TicksUntilPeriodicCheck()
     {
-        while (context.session.linkTick != PeriodicCheckTick) link.LinkTimerTick();
+        while (context.session.linkTick != PeriodicCheckTick) supervisor.LinkTimerTick();
     }
-
-    SimulatedHostNetwork hostBackend;
-    ScriptedDialogs dialogs;
-    HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
-    LinkSupervisor link{context, display, transport, hostNetwork, dialogs};
 };
 
 TEST_F(LinkSupervision, PrepareLinkReportsWhatTheHostNetworkShows)
 {
     context.session.linked = 1;
-    EXPECT_EQ(link.PrepareLink(), 1);
+    EXPECT_EQ(supervisor.PrepareLink(), 1);
     EXPECT_EQ(display.PanelText(StatusPanel::HostAddress), QStringLiteral("IP: 127.0.0.1"));
     EXPECT_EQ(context.session.linked, 1);
 
     hostBackend.AddWifi("127.0.0.9");
     display.locationText = QStringLiteral("Locate: x");
-    EXPECT_EQ(link.PrepareLink(), 0);
+    EXPECT_EQ(supervisor.PrepareLink(), 0);
     EXPECT_EQ(display.modelText, QStringLiteral("Same multiple IP found!!"));
     EXPECT_EQ(display.modelColour, ColourRed);
     EXPECT_EQ(display.locationText, QString());
@@ -56,7 +45,7 @@ TEST_F(LinkSupervision, PrepareLinkReportsWhatTheHostNetworkShows)
     hostBackend.interfaces.clear();
     hostBackend.adapters.clear();
     hostBackend.AddWired("127.0.0.1");  // a cable does not count
-    EXPECT_EQ(link.PrepareLink(), 0);
+    EXPECT_EQ(supervisor.PrepareLink(), 0);
     EXPECT_EQ(display.modelText, QStringLiteral("Device not found!!"));
     EXPECT_EQ(display.showNoDeviceCalls, 1);
 }
@@ -65,7 +54,7 @@ TEST_F(LinkSupervision, StartUpRunsOnceAndQueuesTheLinkRequest)
 {
     display.SetPanelText(StatusPanel::HostAddress, QStringLiteral("old"));
     context.session.replyOverdue = 1;
-    link.StartUp();
+    supervisor.StartUp();
     EXPECT_EQ(context.session.firstActivationDone, 1);
     EXPECT_EQ(context.session.replyOverdue, 0);
     EXPECT_EQ(display.addressText, QStringLiteral("127.0.0.1"));
@@ -74,7 +63,7 @@ TEST_F(LinkSupervision, StartUpRunsOnceAndQueuesTheLinkRequest)
     EXPECT_EQ(hostBackend.adapterScans, 2) << "PrepareLink, then RequestLink's own";
 
     context.session.queuedCommand = 0;
-    link.StartUp();
+    supervisor.StartUp();
     EXPECT_EQ(context.session.queuedCommand, 0);
     EXPECT_EQ(hostBackend.adapterScans, 2);
 }
@@ -84,7 +73,7 @@ TEST_F(LinkSupervision, StartUpWithoutTheModuleNetworkAsksToCheckAccessPointMode
     hostBackend.interfaces.clear();
     dialogs.ExpectMessage(QStringLiteral("Please check device whether in AP mode!"), QStringLiteral("Device not found"),
                           MessageIcon::Warning);
-    link.StartUp();
+    supervisor.StartUp();
     EXPECT_EQ(display.modelText, QStringLiteral("Device not found!!"));
     EXPECT_EQ(context.session.queuedCommand, 0);
 }
@@ -93,7 +82,7 @@ TEST_F(LinkSupervision, AdapterFailureIsShownAndTheScanGoesOn)
 {
     hostBackend.adapterScanError = "The parameter is incorrect.";
     dialogs.ExpectMessage(QStringLiteral("Adapters: The parameter is incorrect."), QString(), MessageIcon::Error);
-    EXPECT_EQ(link.PrepareLink(), 0);
+    EXPECT_EQ(supervisor.PrepareLink(), 0);
     EXPECT_EQ(hostBackend.wifiScans, 1);
     EXPECT_EQ(display.modelText, QStringLiteral("Device not found!!"));
 }
@@ -102,7 +91,7 @@ TEST_F(LinkSupervision, QueuedCommandLeavesOnTheNextTickWithTheQueuedPair)
 {
     StartModule();
     QueueCommand(context, SetDo, 1, 1);
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     ASSERT_TRUE(module.WaitForFrames(1, 2000));
     EXPECT_EQ(HexText(module.Frames()[0]), "5A 35 77 A5 D0 01 01");
     EXPECT_EQ(display.log, QStringList{QStringLiteral("GBL => 208")});
@@ -111,24 +100,24 @@ TEST_F(LinkSupervision, QueuedCommandLeavesOnTheNextTickWithTheQueuedPair)
 
     // The locator sets no parameters of its own: it carries the pair left by SetDo.
     RequestLocator(context);
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     ASSERT_TRUE(module.WaitForFrames(2, 2000));
     EXPECT_EQ(HexText(module.Frames()[1]), "5A 35 77 A5 1D 01 01");
     EXPECT_EQ(display.Message(), QStringLiteral("Set Locator done!"));
 
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(module.Frames().size(), 2u) << "an empty queue sends nothing";
 }
 
 TEST_F(LinkSupervision, EveryTickResetsTheRetryCount)
 {
     context.session.retryCount = 2;
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(context.session.retryCount, 0);
     context.session.retryCount = 2;
     TicksUntilPeriodicCheck();
     context.session.retryCount = 2;
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(context.session.retryCount, 0);
 }
 
@@ -136,9 +125,9 @@ TEST_F(LinkSupervision, PeriodicCheckComesOnEvery31stTick)
 {
     StartModule();
     context.session.linked = 1;
-    for (int tick = 0; tick < 30; ++tick) link.LinkTimerTick();
+    for (int tick = 0; tick < 30; ++tick) supervisor.LinkTimerTick();
     EXPECT_TRUE(module.Frames().empty());
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     ASSERT_TRUE(module.WaitForFrames(1, 2000));
     EXPECT_EQ(HexText(module.Frames()[0]), "5A 35 77 A5 D8") << "linked and idle: the I/O state is polled";
     EXPECT_EQ(context.session.linkTick, 0);
@@ -150,7 +139,7 @@ TEST_F(LinkSupervision, PeriodicCheckActsOnEachLinkState)
     // Lost: GetLink at once, without waiting for the queue.
     context.session.linked = 0;
     TicksUntilPeriodicCheck();
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     ASSERT_TRUE(module.WaitForFrames(1, 2000));
     EXPECT_EQ(HexText(module.Frames()[0]), "5A 35 77 A5 21 00 00");
     EXPECT_TRUE(display.log.contains(QStringLiteral("Re-Get Device..")));
@@ -159,7 +148,7 @@ TEST_F(LinkSupervision, PeriodicCheckActsOnEachLinkState)
     // Linked and busy: the command in flight is given up, nothing is sent.
     context.session.commandInFlight = SetAnalog;
     TicksUntilPeriodicCheck();
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(context.session.commandInFlight, 0);
     EXPECT_EQ(module.Frames().size(), 1u);
 
@@ -167,14 +156,14 @@ TEST_F(LinkSupervision, PeriodicCheckActsOnEachLinkState)
     context.session.LinkPollEnabled = 0;
     context.session.commandInFlight = SetAnalog;
     TicksUntilPeriodicCheck();
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(context.session.commandInFlight, SetAnalog);
     EXPECT_EQ(module.Frames().size(), 1u);
 
     // No network: the reason is shown and the link dropped.
     hostBackend.interfaces.clear();
     TicksUntilPeriodicCheck();
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(display.modelText, QStringLiteral("Device not found!!"));
     EXPECT_EQ(context.session.linked, 0);
     EXPECT_EQ(module.Frames().size(), 1u);
@@ -186,9 +175,9 @@ TEST_F(LinkSupervision, ModuleRefusingEveryLinkRecordIsAskedAgainOnEveryTick)
     zqbsim::Misbehaviour refusing;
     refusing.statusFor[GetLink] = 3;
     module.SetBehaviour(refusing);
-    ASSERT_EQ(link.RequestLink(), 1);
+    ASSERT_EQ(supervisor.RequestLink(), 1);
     for (int tick = 1; tick <= 4; ++tick) {
-        link.LinkTimerTick();
+        supervisor.LinkTimerTick();
         ASSERT_TRUE(module.WaitForFrames(static_cast<std::size_t>(tick), 2000)) << "tick " << tick;
     }
     EXPECT_EQ(context.session.linked, 0);
@@ -203,10 +192,10 @@ TEST_F(LinkSupervision, ARequestMadeWhileAnExchangeRunsIsNotLost)
     module.SetBehaviour(slow);
     QueueCommand(context, SetDo, 1, 1);
     QTimer::singleShot(50, [this] { RequestLocator(context); });  // "Find me" during the wait
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(context.session.queuedCommand, SetLocator);
     module.SetBehaviour({});
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     ASSERT_TRUE(module.WaitForFrames(2, 2000));
     EXPECT_EQ(HexText(module.Frames()[1]), "5A 35 77 A5 1D 01 01");
 }
@@ -217,11 +206,11 @@ TEST_F(LinkSupervision, QueuedCommandWaitsWhileAnotherExchangeOwnsTheFrame)
     QueueCommand(context, GetDiCounters);
     context.ExchangeBusy = true;
     context.session.commandInFlight = SetAnalog;
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     EXPECT_EQ(context.session.commandInFlight, SetAnalog);
     EXPECT_EQ(context.session.queuedCommand, GetDiCounters);
     context.ExchangeBusy = false;
-    link.LinkTimerTick();
+    supervisor.LinkTimerTick();
     ASSERT_TRUE(module.WaitForFrames(1, 2000));
     EXPECT_EQ(HexText(module.Frames()[0]), "5A 35 77 A5 60 00 00");
 }
@@ -230,7 +219,7 @@ TEST_F(LinkSupervision, StaticAddressMovesTheModuleAndItsNetwork)
 {
     hostBackend.AddWifi("10.0.5.7");
     display.addressText = QStringLiteral("10.0.5.20");
-    link.StaticIpClick();
+    supervisor.StaticIpClick();
     EXPECT_EQ(context.session.hostAddress, QStringLiteral("10.0.5.20"));
     EXPECT_EQ(context.NetworkPrefix, QStringLiteral("10.0.5."));
     EXPECT_EQ(display.Message(), QStringLiteral("Change IP => 10.0.5.20"));
@@ -240,7 +229,7 @@ TEST_F(LinkSupervision, StaticAddressMovesTheModuleAndItsNetwork)
 
     // Leading zeros are taken as typed.
     display.addressText = QStringLiteral("010.0.5.20");
-    EXPECT_TRUE(link.ApplyStaticAddress());
+    EXPECT_TRUE(supervisor.ApplyStaticAddress());
     EXPECT_EQ(context.session.hostAddress, QStringLiteral("010.0.5.20"));
     EXPECT_EQ(context.NetworkPrefix, QStringLiteral("010.0.5."));
 }
@@ -259,7 +248,7 @@ TEST_F(LinkSupervision, TextThatIsNoAddressChangesNothingAndSaysWhy)
     for (const auto& c : cases) {
         display.addressText = QString::fromLatin1(c.typed);
         dialogs.ExpectMessage(QString::fromLatin1(c.complaint), QString(), MessageIcon::Error);
-        link.StaticIpClick();
+        supervisor.StaticIpClick();
         EXPECT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.1")) << c.typed;
         EXPECT_EQ(context.NetworkPrefix, QStringLiteral("127.0.0.")) << c.typed;
     }
@@ -309,11 +298,11 @@ class LinkEndToEnd : public LinkSupervision {};
 TEST_F(LinkEndToEnd, StartUpLinksQuicklyThenPollsAbout3Point1SecondsApart)
 {
     StartModule();
-    LinkTimer timer([this] { link.LinkTimerTick(); });
+    LinkTimer timer([this] { supervisor.LinkTimerTick(); });
     QElapsedTimer clock;
     clock.start();
     timer.Start();
-    link.StartUp();
+    supervisor.StartUp();
     QEventLoop run;
     QTimer poll;
     std::vector<qint64> linkedAt;

@@ -180,7 +180,7 @@ TEST_F(AnalogPanel, RangeTickedByAReplySendsNoRangeCommand)
         s.rangeFourToTwenty = 1;
         s.dacCode = 1000;
     });
-    form->Link().PollIoStatus();
+    link.Supervisor().PollIoStatus();
     EXPECT_TRUE(dac->CheckBox2->isChecked());
     EXPECT_EQ(slider->minimum(), 819);
     EXPECT_EQ(module.Frames().size(), 1u) << "only the poll itself";

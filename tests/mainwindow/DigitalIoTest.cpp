@@ -25,7 +25,7 @@ TEST_F(DigitalIo, ClickQueuesSetDoAndOnlyTheAcknowledgementChangesTheDisplay)
     EXPECT_TRUE(module.Frames().empty());
     EXPECT_TRUE(form->Memo1->toPlainText().contains(QStringLiteral("Loop:1,Val:1")));
 
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     ASSERT_EQ(FramesWithCode(SetDo).size(), 1u);
     EXPECT_EQ(HexText(FramesWithCode(SetDo)[0]), "5A 35 77 A5 D0 01 01");
     EXPECT_EQ(io.SpeedButton4->text(), QStringLiteral("DO On"));
@@ -35,7 +35,7 @@ TEST_F(DigitalIo, ClickQueuesSetDoAndOnlyTheAcknowledgementChangesTheDisplay)
     EXPECT_EQ(io.Shape6->Fill(), io.colours.offFill);
 
     QTest::mouseClick(io.SpeedButton4, Qt::LeftButton);
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     EXPECT_EQ(HexText(FramesWithCode(SetDo).back()), "5A 35 77 A5 D0 01 00");
     EXPECT_EQ(io.SpeedButton4->text(), QStringLiteral("DO Off"));
 }
@@ -45,8 +45,8 @@ TEST_F(DigitalIo, TwoClicksBeforeTheTickSendOneCommand)
     DigitalIoPanel& io = form->DigitalIo();
     QTest::mouseClick(io.SpeedButton4, Qt::LeftButton);
     QTest::mouseClick(io.SpeedButton4, Qt::LeftButton);
-    form->Link().LinkTimerTick();
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     ASSERT_EQ(FramesWithCode(SetDo).size(), 1u);
     EXPECT_EQ(HexText(FramesWithCode(SetDo)[0]), "5A 35 77 A5 D0 01 01");
 }
@@ -58,7 +58,7 @@ TEST_F(DigitalIo, StatusBitsAreMaskedToTheModelsInputsAndOutput)
         s.doBits = 0xFF;
         s.diBits = 0xFF;
     });
-    form->Link().PollIoStatus();
+    link.Supervisor().PollIoStatus();
     EXPECT_EQ(context.session.doState, 1);
     EXPECT_EQ(context.session.diState, 3);
     EXPECT_EQ(io.Shape6->Fill(), QColor(39, 255, 37));

@@ -8,6 +8,7 @@
 #include "Eap_tcp.h"
 #include "HexBytes.h"
 #include "HostNetworkScan.h"
+#include "ModuleLink.h"
 #include "ModuleSimulator.h"
 #include "ScriptedDialogs.h"
 #include "SessionContext.h"
@@ -24,7 +25,7 @@ protected:
         context.session.hostAddress = QStringLiteral("127.0.0.1");
         context.NetworkPrefix = QStringLiteral("127.0.0.");
         hostBackend.AddWifi("127.0.0.5");
-        form = std::make_unique<TForm1>(context, dialogs, hostNetwork);
+        form = std::make_unique<TForm1>(link);
         form->Timer1->stop();
         form->Timer3().Stop();
     }
@@ -39,7 +40,7 @@ protected:
     void LinkUp()
     {
         form->FormActivate();
-        form->Link().LinkTimerTick();
+        link.Supervisor().LinkTimerTick();
         ASSERT_EQ(context.session.linked, 1);
         module.ClearFrames();
     }
@@ -74,11 +75,12 @@ protected:
         QApplication::sendEvent(widget, &event);
     }
 
-    SessionContext context;
+    zqbsim::ModuleSimulator module;
     ScriptedDialogs dialogs;
     SimulatedHostNetwork hostBackend;
     HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
-    zqbsim::ModuleSimulator module;
+    ModuleLink link{hostNetwork, dialogs};
+    SessionContext& context = link.Context();
     std::unique_ptr<TForm1> form;
 };
 

@@ -101,7 +101,7 @@ TEST_F(MainWindow, LinkingShowsTheModuleAndEnablesItsControls)
 
     // Losing the network returns the window to its no-module look.
     hostBackend.interfaces.clear();
-    form->Link().PrepareLink();
+    link.Supervisor().PrepareLink();
     EXPECT_EQ(form->Label4->text(), QStringLiteral("Device not found!!"));
     EXPECT_FALSE(io.SpeedButton4->isEnabled());
     EXPECT_EQ(io.SpeedButton4->text(), QStringLiteral("DO Off"));
@@ -114,7 +114,7 @@ TEST_F(MainWindow, ModuleAnsweringForAnotherAddressEnablesControlsButKeepsTheLoc
     module.Update([](zqbsim::ModuleState& s) { s.reportedAddress = {127, 0, 0, 2}; });
     form->FormActivate();
     form->Label5->setText(QStringLiteral("Locate: earlier"));
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     EXPECT_EQ(context.session.linked, 0);
     EXPECT_EQ(form->Label4->text(), QStringLiteral("zQB-AO4K DAC Node"));
     EXPECT_EQ(form->Label5->text(), QStringLiteral("Locate: earlier"));
@@ -128,7 +128,7 @@ TEST_F(MainWindow, FindMeIsQueuedAndItsAcknowledgementShown)
     LinkUp();
     QTest::mouseClick(form->Image3, Qt::LeftButton);
     EXPECT_TRUE(module.Frames().empty()) << "queued, not sent at the click";
-    form->Link().LinkTimerTick();
+    link.Supervisor().LinkTimerTick();
     ASSERT_EQ(FramesWithCode(SetLocator).size(), 1u);
     EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Set Locator done!"));
     EXPECT_EQ(module.State().locatorCount, 1);
@@ -148,10 +148,7 @@ TEST_F(MainWindow, SetupRefusesWhileAnExchangeWaitsAndItsClosingResumesThePoll)
 {
     StartModule();
     LinkUp();
-    TForm2 setup(context, form->Link(), *form, form.get());
-    TForm1::DialogWindows windows;
-    windows.openSetup = [&] { setup.Image1Click(); };
-    form->AttachWindows(windows);
+    TForm2& setup = form->SetupWindow();
 
     context.ExchangeBusy = true;
     form->Image1Click();  // would block in its modal loop if it opened

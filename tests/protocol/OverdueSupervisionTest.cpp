@@ -57,7 +57,7 @@ TEST_F(OverdueSupervision, DoesNothingUnlessAReplyIsOverdue)
     context.session.commandInFlight = GetLink;
     Ticks(500);
     EXPECT_TRUE(display.panelHistory.empty());
-    EXPECT_EQ(gate.requestCalls, 0);
+    EXPECT_EQ(Scans(), 0);
 }
 
 TEST_F(OverdueSupervision, ReissuesRequestTheLinkOrResendTheChecksumCommands)
@@ -65,7 +65,7 @@ TEST_F(OverdueSupervision, ReissuesRequestTheLinkOrResendTheChecksumCommands)
     StartModule();
     Overdue(GetLink);
     Ticks(40);
-    EXPECT_EQ(gate.requestCalls, 1);
+    EXPECT_EQ(Scans(), 1);
     EXPECT_EQ(context.session.queuedCommand, GetLink);
 
     context.imageSum = 0xABCDEF01;
@@ -79,11 +79,11 @@ TEST_F(OverdueSupervision, ReissuesRequestTheLinkOrResendTheChecksumCommands)
     ASSERT_TRUE(module.WaitForFrames(2, 2000));
     EXPECT_EQ(HexText(module.Frames().back()), "5A 35 77 A5 26 AB CD EF 01");
 
-    gate.reachable = 0;
+    SetNetworkReachable(false);
     Overdue(ResetModule);
     Ticks(40);
     EXPECT_EQ(module.Frames().size(), 2u) << "no reset without a reachable network";
-    gate.reachable = 1;
+    SetNetworkReachable(true);
     Overdue(ResetModule);
     Ticks(40);
     ASSERT_TRUE(module.WaitForFrames(3, 2000));

@@ -1,6 +1,9 @@
 // What each reply does to the session and the windows, by the command in flight.
+#include <QFontMetrics>
+
 #include "CommandCodes.h"
 #include "ProtocolRig.h"
+#include "WindowLook.h"
 
 namespace zqb::test {
 namespace {
@@ -166,17 +169,34 @@ TEST_F(ReplyHandling, NegativeStatusReQueuesLocatorAndLinkAndNothingElse)
 
     context.session.queuedCommand = 0;
     Handle(GetLink, Reply(GetLink, 2));
-    EXPECT_EQ(gate.requestCalls, 1);
+    EXPECT_EQ(Scans(), 1);
     EXPECT_EQ(context.session.queuedCommand, GetLink);
     EXPECT_EQ(context.session.linked, 0);
 
+    // Every other refusal is said in the message panel, short enough for it.
     context.session.queuedCommand = 0;
-    for (std::uint8_t code : {SetDo, SetAnalog, GetIoStatus, GetFunctionConfig, SetFunctionConfig, GetDiCounters}) {
-        Handle(code, Reply(code, 0));
-        EXPECT_EQ(context.session.commandInFlight, code) << "kept until the link timer gives it up";
+    const struct {
+        std::uint8_t code;
+        const char* text;
+    } refusals[] = {
+        {SetDo, "Set DO refused (status 0)"},
+        {SetAnalog, "Set Analog val refused (status 0)"},
+        {GetIoStatus, "Get IO Status refused (status 0)"},
+        {GetFunctionConfig, "Get Function Cfg. refused (status 0)"},
+        {SetFunctionConfig, "Set Function Cfg. refused (status 0)"},
+        {GetDiCounters, "Get DI Counter refused (status 0)"},
+        {SetCalibration, "Set DAC Cal. refused (status 0)"},
+        {SetOutputRange, "Set DA Range refused (status 0)"},
+        {ClearFlashConfig, "Clear Flash Cfg. refused (status 0)"},
+    };
+    const QFont panelFont = TahomaFont(11);
+    for (const auto& refusal : refusals) {
+        Handle(refusal.code, Reply(refusal.code, 0));
+        EXPECT_EQ(context.session.commandInFlight, refusal.code) << "kept until the link timer gives it up";
+        EXPECT_EQ(display.Message(), QString::fromLatin1(refusal.text));
+        EXPECT_LE(QFontMetrics(panelFont).horizontalAdvance(display.Message()), 196) << refusal.text;
     }
     EXPECT_EQ(context.session.queuedCommand, 0);
-    EXPECT_EQ(display.Message(), QString());
 }
 
 TEST_F(ReplyHandling, AcknowledgementsClearTheCommandAndSayWhatWasDone)
@@ -241,7 +261,7 @@ TEST_F(ReplyHandling, BadMagicIsReportedAndNothingElseChanges)
     EXPECT_EQ(context.session.commandInFlight, GetLink);
     EXPECT_EQ(context.session.replyOverdue, 0);
     EXPECT_EQ(display.modelText, QString());
-    EXPECT_EQ(gate.requestCalls, 0);
+    EXPECT_EQ(Scans(), 0);
 }
 
 TEST_F(ReplyHandling, FunctionConfigReplyFillsOrClearsTheRecord)
@@ -268,7 +288,7 @@ TEST_F(ReplyHandling, ImageChecksumVerdictComparesTheLow32BitsOfTheSum)
     Handle(GetImageChecksum, Reply(GetImageChecksum, 6, Hex("00 00 12 34")));
     EXPECT_EQ(display.Message(), QStringLiteral("F/W update Complete! Reboot to take effect"));
     EXPECT_EQ(display.verdicts, std::vector<bool>{true});
-    EXPECT_EQ(gate.prepareCalls, 1) << "the restart is asked for, and meets the running exchange";
+    EXPECT_EQ(Scans(), 1) << "the restart is asked for, and meets the running exchange";
     EXPECT_EQ(context.session.commandInFlight, 0);
 
     Handle(GetImageChecksum, Reply(GetImageChecksum, 6, Hex("00 00 12 35")));
@@ -276,10 +296,11 @@ TEST_F(ReplyHandling, ImageChecksumVerdictComparesTheLow32BitsOfTheSum)
     EXPECT_EQ(display.verdicts, (std::vector<bool>{true, false}));
 
     display.SetPanelText(StatusPanel::Message, QString());
-    Handle(GetImageChecksum, Reply(GetImageChecksum, 3, Hex("00 00 12 34")));
     Handle(GetImageChecksum, Reply(GetLink, 6, Hex("00 00 12 34")));
-    EXPECT_EQ(display.verdicts.size(), 2u) << "another status or echo shows nothing";
-    EXPECT_EQ(display.Message(), QString());
+    EXPECT_EQ(display.Message(), QString()) << "another echo is not the answer";
+    Handle(GetImageChecksum, Reply(GetImageChecksum, 3, Hex("00 00 12 34")));
+    EXPECT_EQ(display.verdicts.size(), 2u) << "no verdict without the module's sum";
+    EXPECT_EQ(display.Message(), QStringLiteral("Get F/W CheckSum refused (status 3)"));
     EXPECT_EQ(context.session.commandInFlight, 0);
 }
 

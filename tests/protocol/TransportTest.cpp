@@ -135,7 +135,10 @@ TEST_F(Transport, ConnectionDroppedBeforeTheReplyIsReportedAndReleased)
     dropping.closeWithoutReply = true;
     module.SetBehaviour(dropping);
     SendGetIoStatus();
-    EXPECT_TRUE(display.Message().startsWith(QStringLiteral("Connection lost: "))) << display.Message().toStdString();
+    EXPECT_EQ(display.Message(), ConnectionLostText) << "short enough for the panel";
+    const QString detail = display.details[StatusPanel::Message];
+    EXPECT_TRUE(detail.startsWith(QStringLiteral("Connection lost: ")) && detail.size() > 17) << detail.toStdString();
+    EXPECT_EQ(display.log.last(), detail) << "the socket's reason goes to the log and the tool tip";
     EXPECT_EQ(context.session.commandInFlight, 0);
     EXPECT_EQ(context.session.replyOverdue, 0);
     EXPECT_FALSE(context.ExchangeBusy);

@@ -4,55 +4,43 @@
 
 #include <QElapsedTimer>
 
-#include "CommandTransport.h"
 #include "HexBytes.h"
-#include "LinkGate.h"
+#include "HostNetworkScan.h"
+#include "ModuleLink.h"
 #include "ModuleSimulator.h"
 #include "RecordingDisplay.h"
-#include "ReplyHandler.h"
-#include "SessionContext.h"
+#include "ScriptedDialogs.h"
+#include "SimulatedHostNetwork.h"
 
 namespace zqb::test {
 
-// Counts what reply handling asks of the link layer and answers with a fixed verdict.
-class FakeLinkGate : public LinkGate {
+// The console's link to a simulated module on 127.0.0.1 (started on demand), wired as the
+// programs wire it, reporting to a recording display. The host has one Wi-Fi interface in
+// 127.0.0.x, so the network check passes until a test takes it away.
+class ModuleBench {
 public:
-    explicit FakeLinkGate(SessionContext& context) : context_(context) {}
-    std::uint8_t PrepareLink() override
+    ModuleBench()
     {
-        ++prepareCalls;
-        return reachable;
-    }
-    std::uint8_t RequestLink() override
-    {
-        ++requestCalls;
-        if (!PrepareLink()) return 0;
-        context_.session.queuedCommand = 33;
-        return 1;
-    }
-    std::uint8_t reachable = 1;
-    int prepareCalls = 0;
-    int requestCalls = 0;
-
-private:
-    SessionContext& context_;
-};
-
-// A fresh context wired to the transport and reply handling, talking to a simulated module on
-// 127.0.0.1 (started on demand).
-class ProtocolRig : public ::testing::Test {
-protected:
-    ProtocolRig()
-    {
-        transport.SetReplyHandler([this](std::size_t n) { replies.HandleReply(n); });
-        replies.SetLinkGate(&gate);
+        hostBackend.AddWifi("127.0.0.5");
+        display.Watch(context);
         context.session.hostAddress = QStringLiteral("127.0.0.1");
+        context.NetworkPrefix = QStringLiteral("127.0.0.");
     }
 
     void StartModule()
     {
         ASSERT_TRUE(module.Start());
         context.session.hostPort = module.Port();
+    }
+
+    // Host network scans so far: one per network check (PrepareLink).
+    int Scans() const { return hostBackend.adapterScans; }
+    // Takes the host off the module's network, or puts it back.
+    void SetNetworkReachable(bool reachable)
+    {
+        hostBackend.adapters.clear();
+        hostBackend.interfaces.clear();
+        if (reachable) hostBackend.AddWifi("127.0.0.5");
     }
 
     // Puts a reply into ReplyBuffer as if it had just been received.
@@ -69,11 +57,17 @@ protected:
     }
 
     zqbsim::ModuleSimulator module;
-    SessionContext context;
-    RecordingDisplay display{&context};
-    CommandTransport transport{context, display};
-    ReplyHandler replies{context, display, transport};
-    FakeLinkGate gate{context};
+    ScriptedDialogs dialogs;
+    SimulatedHostNetwork hostBackend;
+    HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
+    RecordingDisplay display;
+    ModuleLink link{display, hostNetwork, dialogs};
+    SessionContext& context = link.Context();
+    CommandTransport& transport = link.Transport();
+    ReplyHandler& replies = link.Replies();
+    LinkSupervisor& supervisor = link.Supervisor();
 };
+
+class ProtocolRig : public ::testing::Test, public ModuleBench {};
 
 }  // namespace zqb::test

@@ -17,6 +17,8 @@ namespace zqb::test {
 class RecordingDisplay : public DeviceDisplay {
 public:
     explicit RecordingDisplay(SessionContext* context = nullptr) : context_(context) {}
+    // The session whose states ShowDigitalIo masks.
+    void Watch(SessionContext& context) { context_ = &context; }
 
     void SetPanelText(StatusPanel panel, const QString& text) override
     {
@@ -28,6 +30,7 @@ public:
         auto it = panels.find(panel);
         return it == panels.end() ? QString() : it->second;
     }
+    void SetPanelDetail(StatusPanel panel, const QString& detail) override { details[panel] = detail; }
     void SetModelText(const QString& text) override { modelText = text; }
     void SetModelColour(Rgb colour) override { modelColour = colour; }
     void SetLocationText(const QString& text) override { locationText = text; }
@@ -70,6 +73,7 @@ public:
     QString Message() const { return PanelText(StatusPanel::Message); }
 
     std::map<StatusPanel, QString> panels;
+    std::map<StatusPanel, QString> details;
     std::vector<QString> panelHistory;
     QString modelText;
     Rgb modelColour{255, 0, 0};

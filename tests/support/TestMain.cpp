@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QtGlobal>
 
+#include "WindowLook.h"
+
 int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("ZQB_LOOPBACK_ONLY", "1");
     QApplication app(argc, argv);
+    zqb::RegisterWindowFonts();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "CommandTransport.h"
+#include "DeviceDisplay.h"
+#include "Dialogs.h"
+#include "DisplayRelay.h"
+#include "HostNetworkScan.h"
+#include "LinkSupervisor.h"
+#include "ReplyHandler.h"
+#include "SessionContext.h"
+
+namespace zqb {
+
+// The console's link to one module, wired once: the session records, the transport, reply
+// handling and link supervision, each holding the others by reference. The programs, the test
+// rigs and the benchmarks all build this one object; the windows receive it.
+class ModuleLink {
+public:
+    // The display is attached later: the main window needs the link before it exists.
+    ModuleLink(HostNetwork& hostNetwork, Dialogs& dialogs);
+    // A display that already exists (tests, the command-line program).
+    ModuleLink(DeviceDisplay& display, HostNetwork& hostNetwork, Dialogs& dialogs);
+    ModuleLink(const ModuleLink&) = delete;
+    ModuleLink& operator=(const ModuleLink&) = delete;
+
+    void ShowOn(DeviceDisplay& display) { display_.Attach(display); }
+    void StopShowingOn(const DeviceDisplay& display) { display_.Detach(display); }
+
+    SessionContext& Context() { return context_; }
+    DeviceSession& Session() { return context_.session; }
+    DeviceDisplay& Display() { return display_; }
+    Dialogs& GetDialogs() { return dialogs_; }
+    CommandTransport& Transport() { return transport_; }
+    ReplyHandler& Replies() { return replies_; }
+    LinkSupervisor& Supervisor() { return supervisor_; }
+
+private:
+    SessionContext context_;
+    DisplayRelay display_;
+    Dialogs& dialogs_;
+    CommandTransport transport_;
+    LinkSupervisor supervisor_;
+    ReplyHandler replies_;
+};
+
+}  // namespace zqb

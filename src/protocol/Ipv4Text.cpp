@@ -1,0 +1,39 @@
+#include "Ipv4Text.h"
+
+#include <QStringList>
+
+namespace zqb {
+
+bool IsDecimalDigits(const QString& text)
+{
+    if (text.isEmpty()) return false;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    return true;
+}
+
+std::optional<std::uint32_t> ParseDottedDecimal(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4) return std::nullopt;
+    std::uint32_t address = 0;
+    for (const QString& part : parts) {
+        // More than three digits can only be a zero-padded small number; a long run must not wrap.
+        if (!IsDecimalDigits(part) || part.size() > 8) return std::nullopt;
+        const uint value = part.toUInt();
+        if (value > 255) return std::nullopt;
+        address = (address << 8) | value;
+    }
+    return address;
+}
+
+QString DottedText(std::uint32_t address)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(address >> 24)
+        .arg((address >> 16) & 0xFF)
+        .arg((address >> 8) & 0xFF)
+        .arg(address & 0xFF);
+}
+
+}  // namespace zqb

@@ -40,7 +40,7 @@ int main(int argc, char** argv)
     }
 
     ConsoleApplication app(argc, argv);
-    RegisterWindowFonts();
+    ApplyWindowLook();
 
     std::unique_ptr<zqbsim::ModuleSimulator> demoModule;
     std::unique_ptr<HostNetworkBackend> hostBackend;

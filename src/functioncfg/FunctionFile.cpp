@@ -1,6 +1,7 @@
 #include "FunctionFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -28,6 +29,9 @@ bool ParseFunctionFile(FunctionControls& controls, const QString& line, Dialogs&
         dialogs.ShowMessage(FileHeaderErrorText, FileHeaderErrorCaption, MessageIcon::Error, MessageButtons::Ok);
         return false;
     }
+    // Every column is checked before any is applied: a file that breaks half-way must not leave
+    // a mixed function in the window for "Write Device" to send.
+    FunctionValues values{};
     qsizetype column = FunctionFileHeader.size();
     for (const FunctionFieldLayout& layout : FunctionFieldTable) {
         // A line that ends inside or before a column gives fewer digits or none.
@@ -38,8 +42,10 @@ bool ParseFunctionFile(FunctionControls& controls, const QString& line, Dialogs&
             dialogs.ShowError(InvalidIntegerText(text));
             return false;
         }
-        ApplyField(controls, layout.field, static_cast<std::uint32_t>(*value));
+        values[static_cast<std::size_t>(layout.field)] = static_cast<std::uint32_t>(*value);
     }
+    for (const FunctionFieldLayout& layout : FunctionFieldTable)
+        ApplyField(controls, layout.field, values[static_cast<std::size_t>(layout.field)]);
     return true;
 }
 
@@ -81,11 +87,15 @@ void LoadFunctionFile(FunctionControls& controls, Dialogs& dialogs)
     const std::optional<QString> path = dialogs.AskOpenFile(OpenFileFilter, FunctionFileExtension);
     if (!path) return;
 
+    // Only a regular file is read, and only its start: a pipe would block the window for good
+    // and a device would never end. The format needs 38 characters.
     QFile file(*path);
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        dialogs.ShowError(QStringLiteral("Cannot open file \"%1\". %2").arg(*path, file.errorString()));
+    const bool regular = QFileInfo(*path).isFile();
+    if (regular && file.open(QIODevice::ReadOnly)) bytes = file.read(FunctionFileReadLimit);
+    if (!regular || !file.isOpen() || file.error() != QFileDevice::NoError) {
+        const QString reason = regular ? file.errorString() : QStringLiteral("It is not a regular file.");
+        dialogs.ShowError(QStringLiteral("Cannot open file \"%1\". %2").arg(*path, reason));
         return;
     }
     file.close();

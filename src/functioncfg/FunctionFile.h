@@ -7,6 +7,7 @@
 
 #include "Dialogs.h"
 #include "FunctionControls.h"
+#include "FunctionRecordMapping.h"
 
 namespace zqb {
 
@@ -14,6 +15,8 @@ namespace zqb {
 // characters in all, no line end.
 inline const QString FunctionFileHeader = QStringLiteral("3577");
 inline constexpr qsizetype FunctionFileLength = 38;
+// What is read of a file at most: its first line is all that counts.
+inline constexpr qint64 FunctionFileReadLimit = 4096;
 inline const QString FileHeaderErrorText = QStringLiteral("File Header Error!!");
 inline const QString FileHeaderErrorCaption = QStringLiteral("Error!");
 inline const QString SaveFileFilter = QStringLiteral("CFG|*.zcf");
@@ -26,8 +29,8 @@ inline const QString NoLineText = QStringLiteral("List index out of bounds (0)")
 // The 38 characters of the window's function; empty after the Off/On error box.
 QString FormatFunctionFile(const FunctionControls& controls, Dialogs& dialogs);
 
-// Checks the header and sets the controls field by field. A bad column stops the load with the
-// number converter's complaint; the fields before it stay applied. True when all were applied.
+// Checks the header and every column, then sets the controls field by field. A bad column stops
+// the load with the number converter's complaint and nothing is applied. True when all were.
 bool ParseFunctionFile(FunctionControls& controls, const QString& line, Dialogs& dialogs);
 
 // The first line of a text file's bytes: a byte-order mark picks the encoding, otherwise the

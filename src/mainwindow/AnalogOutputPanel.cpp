@@ -1,11 +1,14 @@
 #include "AnalogOutputPanel.h"
 
+#include <algorithm>
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "CommandBuilders.h"
 #include "CommandCodes.h"
 #include "CommandSenders.h"
+#include "ConfigRecordPatch.h"
 #include "DacText.h"
 #include "Icons.h"
 #include "IntegerText.h"
@@ -121,8 +124,13 @@ void AnalogOutputPanel::BuildCalibrationBox(QGroupBox* box)
     connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
 }
 
+// SetAnalog carries 0-4095: a code the module reports outside it is shown (and so stepped and
+// sent) as the nearest code the output has.
+std::int32_t AnalogOutputPanel::OutputCode(std::int32_t code) { return std::clamp(code, 0, MaxCode); }
+
 void AnalogOutputPanel::ShowDacValue(std::int32_t code)
 {
+    code = OutputCode(code);
     TrackBar1->setValue(code);  // runs TrackBar1Change first when the position moves
     Label11->setText(QString::number(code));
     Label18->setText(DacVoltsText(code));
@@ -142,6 +150,7 @@ void AnalogOutputPanel::ApplyDacValue(std::int32_t code)
 
 void AnalogOutputPanel::SendDacValue(std::uint8_t mode, std::int32_t code)
 {
+    code = OutputCode(code);
     display_.AppendLog(QStringLiteral("DAC Val=>%1").arg(code));
     if (!BeginCommand(context_, SetAnalog)) return;
     transport_.ExchangeCommand(BuildSetAnalog(context_.commandFrame, mode, static_cast<std::uint16_t>(code)));
@@ -149,13 +158,11 @@ void AnalogOutputPanel::SendDacValue(std::uint8_t mode, std::int32_t code)
 
 void AnalogOutputPanel::SendCalibrationPoint(std::uint8_t point, std::int32_t code)
 {
+    const auto output = static_cast<std::uint16_t>(OutputCode(code));
     if (BeginCommand(context_, SetCalibration))
-        transport_.ExchangeCommand(BuildSetCalibration(context_.commandFrame, point, static_cast<std::uint16_t>(code)));
+        transport_.ExchangeCommand(BuildSetCalibration(context_.commandFrame, point, output));
     // Kept for the next configuration write, whatever the module answered.
-    DeviceConfigRecord& record = context_.session.deviceConfigRecord;
-    const std::size_t marker = point == 0 ? 192 : 200;
-    record[marker] = 1;
-    PutU16(&record[marker + 1], static_cast<std::uint32_t>(code));
+    PatchCalibrationPoint(context_.session.deviceConfigRecord, point, output);
 }
 
 void AnalogOutputPanel::SendOutputRange()
@@ -233,9 +240,13 @@ void AnalogOutputPanel::CheckBox1Click() { SpeedButton1->setEnabled(CheckBox1->i
 void AnalogOutputPanel::CheckBox2Click()
 {
     if (CheckBox2->isChecked()) {
+        // The lifted bar's code is sent once, deferred or not, so the module never stays below
+        // the range the panel now shows.
         if (TrackBar1->value() < FourMilliampCode) {
-            TrackBar1->setValue(FourMilliampCode);
-            ApplyDacValue(FourMilliampCode);
+            dacForceSend = true;
+            TrackBar1->setValue(FourMilliampCode);  // its change handler sends, as forced
+            if (dacForceSend) ApplyDacValue(FourMilliampCode);  // the handler saw the code already sent
+            dacForceSend = false;
         }
         Label2->setText(QStringLiteral("2V/4mA"));
         TrackBar1->setMinimum(FourMilliampCode);

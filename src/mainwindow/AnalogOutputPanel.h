@@ -70,6 +70,7 @@ public:
 
     static constexpr std::int32_t FourMilliampCode = 819;  // a fifth of 4095: 4 mA, 2 V
     static constexpr std::int32_t MaxCode = 4095;
+    static std::int32_t OutputCode(std::int32_t code);
 
 protected:
     // Sees the track bar's mouse and key messages before the track bar does.

@@ -14,6 +14,9 @@ namespace {
 
 const QColor Purple(128, 0, 128);
 
+// Label4 and Label5: Calibri 14 point.
+QFont LocationFont() { return WindowFont(QStringLiteral("Calibri"), 19, true); }
+
 QGroupBox* MakeGroupBox(const QString& title, const QRect& geometry, QWidget* parent)
 {
     auto* box = new QGroupBox(title, parent);
@@ -90,18 +93,22 @@ void TForm1::BuildStatusBox()
     GroupBox3 = MakeGroupBox(QStringLiteral("Status"), QRect(1, 1, 417, 137), this);
     GroupBox3->setFont(TahomaFont(11, true));
 
-    const QFont big = WindowFont(QStringLiteral("Calibri"), 19, true);
+    const QFont big = LocationFont();
+    // Texts from the module are shown as they are, never read as markup.
     Label4 = new QLabel(GroupBox3);
+    Label4->setTextFormat(Qt::PlainText);
     Label4->setGeometry(9, 19, 316, 23);
     Label4->setFont(big);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     SetLabelColour(Label4, ColourRed);
     Label5 = new QLabel(GroupBox3);
+    Label5->setTextFormat(Qt::PlainText);
     Label5->setGeometry(9, 48, 357, 23);
     Label5->setFont(big);
     SetLabelColour(Label5, ColourNavy);
 
     Label12 = new QLabel(QStringLiteral("RSSI:"), GroupBox3);
+    Label12->setTextFormat(Qt::PlainText);
     Label12->setFont(TahomaFont(11));
     Label12->setGeometry(9, 77, 200, 16);
     SetTextColour(Label12, Purple);
@@ -213,7 +220,9 @@ void TForm1::SetPanelDetail(StatusPanel panel, const QString& detail)
 
 void TForm1::SetModelText(const QString& text) { Label4->setText(text); }
 void TForm1::SetModelColour(Rgb colour) { SetLabelColour(Label4, colour); }
-void TForm1::SetLocationText(const QString& text) { Label5->setText(text); }
+// The location is up to 31 characters of the module's choosing: it shrinks, then is cut, to stay
+// on its line, and the whole text stays in the tool tip.
+void TForm1::SetLocationText(const QString& text) { ShowFitted(Label5, text, LocationFont(), 13); }
 void TForm1::SetLocationColour(Rgb colour) { SetLabelColour(Label5, colour); }
 void TForm1::SetRssiText(const QString& text) { Label12->setText(text); }
 QString TForm1::AddressText() const { return Edit2->text(); }
@@ -248,7 +257,7 @@ void TForm1::ShowNoDevice()
     context_.session.diState = 0;
     ShowDigitalIo();
     Label4->setText(QString());
-    Label5->setText(QString());
+    SetLocationText(QString());
     SetLabelColour(Label12, ColourRssiIdle);
     dac.CheckBox1->setEnabled(false);
     dac.CheckBox2->setEnabled(false);

@@ -44,6 +44,8 @@ MessageAnswer QtDialogs::ShowMessage(const QString& text, const QString& caption
     QMessageBox box(BoxIcon(icon), caption, text,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     QApplication::activeWindow());
+    // Box texts carry names typed by the user, sent by the module or read from files.
+    box.setTextFormat(Qt::PlainText);
     const int answer = box.exec();
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

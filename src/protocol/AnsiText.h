@@ -13,6 +13,23 @@ namespace zqb {
 inline QString FromAnsi(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
 inline QByteArray ToAnsi(const QString& text) { return text.toLatin1(); }
 
+// Module text as a label shows it: control characters, which would break a one-line label or
+// hide what was sent, appear as their visible symbols (U+2400 block, or U+FFFD).
+inline QString PrintableText(const QByteArray& bytes)
+{
+    QString text = FromAnsi(bytes);
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20)
+            c = QChar(static_cast<char16_t>(0x2400 + u));
+        else if (u == 0x7F)
+            c = QChar(char16_t{0x2421});
+        else if (u >= 0x80 && u < 0xA0)
+            c = QChar(char16_t{0xFFFD});
+    }
+    return text;
+}
+
 // A text field of a reply: its bytes up to the first zero byte or the field's end.
 inline QByteArray ReadTextField(const std::uint8_t* field, std::size_t width)
 {

@@ -186,7 +186,7 @@ void ReplyHandler::TakeLinkRecord()
     const auto text = [this](LinkField field) { return ReadTextField(At(field), SpanOf(field).width); };
     s.locationText = text(LinkField::locationText);
     display_.SetLocationColour(ColourLocation);
-    display_.SetLocationText(QStringLiteral("Locate: ") + FromAnsi(s.locationText));
+    display_.SetLocationText(QStringLiteral("Locate: ") + PrintableText(s.locationText));
 
     display_.SetPanelText(StatusPanel::Firmware, QStringLiteral("FW: V") + HexByte(Byte(LinkField::firmwareMajor)) +
                                                      QLatin1Char('.') + HexByte(Byte(LinkField::firmwareMinor)));

@@ -31,27 +31,67 @@ TEST(ConsoleOptions, ModuleAddressWithOrWithoutPort)
     EXPECT_EQ(PrefixOfAddress(QStringLiteral("10.0.5.20")), QStringLiteral("10.0.5."));
 }
 
+// Only an address that can ever link is taken: the module's link record is compared as text.
 TEST(ConsoleOptions, MistakesAreRefusedWithAReason)
 {
-    for (const QStringList& bad : {QStringList{"--module"}, QStringList{"--module", "10.0.5"},
-                                   QStringList{"--module", "10.0.5.20:0"}, QStringList{"--module", "10.0.5.20:70000"},
-                                   QStringList{"--module", "host.example:13577"}, QStringList{"--frobnicate"},
-                                   QStringList{"--demo", "--module", "127.0.0.1"}, QStringList{"--screenshot"}}) {
+    const struct {
+        QStringList arguments;
+        const char* reason;
+    } cases[] = {
+        {{"--module"}, "needs a value"},
+        {{"--module", "10.0.5"}, "not an IPv4 address"},
+        {{"--module", "127.0.0.01"}, "not an IPv4 address"},
+        {{"--module", "127.0.0.1 "}, "not an IPv4 address"},
+        {{"--module", "0x7f.0.0.1"}, "not an IPv4 address"},
+        {{"--module", "127.0.0.256"}, "not an IPv4 address"},
+        {{"--module", "0.0.0.0"}, "cannot be a module's address"},
+        {{"--module", "224.0.0.1"}, "cannot be a module's address"},
+        {{"--module", "10.0.5.20:0"}, "not a port number"},
+        {{"--module", "10.0.5.20:70000"}, "not a port number"},
+        {{"--module", "127.0.0.1:+13590"}, "not a port number"},
+        {{"--module", "127.0.0.1: 13590"}, "not a port number"},
+        {{"--module", "127.0.0.1:013590"}, "not a port number"},
+        {{"--module", "::1"}, "IPv6 addresses are not supported"},
+        {{"--module", "[::1]:13577"}, "IPv6 addresses are not supported"},
+        {{"--module", "host.example:13577"}, "not an IPv4 address"},
+        {{"--frobnicate"}, "unknown option"},
+        {{"--demo", "--module", "127.0.0.1"}, "cannot be combined"},
+        {{"--screenshot"}, "needs a value"},
+    };
+    for (const auto& c : cases) {
         QString error;
-        EXPECT_FALSE(Parse(bad, error)) << bad.join(' ').toStdString();
-        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(Parse(c.arguments, error)) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
     }
 }
 
-TEST(ConsoleProgram, HelpListsTheOptions)
+// Help, version and mistakes are answered before any window system is needed.
+TEST(ConsoleProgram, HelpVersionAndMistakesNeedNoDisplay)
 {
-    QProcess console;
-    console.start(QStringLiteral(ZQB_CONSOLE_PATH), {QStringLiteral("--help")});
-    ASSERT_TRUE(console.waitForFinished(10000));
-    const QString help = QString::fromLocal8Bit(console.readAllStandardOutput());
-    EXPECT_EQ(console.exitCode(), 0);
-    for (const char* option : {"--module ADDRESS[:PORT]", "--demo", "--screenshot FILE"})
-        EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* output;
+    } cases[] = {
+        {{"--help"}, 0, "--module ADDRESS[:PORT]"},
+        {{"--version"}, 0, "zqb-console 1.10"},
+        {{"--module", "::1"}, 2, "IPv6 addresses are not supported"},
+        {{"--nonsense"}, 2, "unknown option"},
+    };
+    for (const auto& c : cases) {
+        QProcess console;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        console.setProcessEnvironment(environment);
+        console.start(QStringLiteral(ZQB_CONSOLE_PATH), c.arguments);
+        ASSERT_TRUE(console.waitForFinished(10000));
+        const QString output = QString::fromLocal8Bit(console.readAllStandardOutput() + console.readAllStandardError());
+        EXPECT_EQ(console.exitStatus(), QProcess::NormalExit) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(console.exitCode(), c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(output.contains(QLatin1String(c.output))) << output.toStdString();
+    }
 }
 
 TEST(ConsoleProgram, DemoScreenshotShowsTheLinkedModule)

@@ -1,4 +1,6 @@
 // Function files: formatting and parsing a line, saving and loading through the dialogs.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
@@ -159,6 +161,28 @@ TEST_F(FunctionFiles, UnreadableFileShowsAnErrorNamingItAndChangesNothing)
     EXPECT_EQ(Snapshot(), before);
 }
 
+// A pipe would block the window for good, a device would never end: only regular files are read.
+TEST_F(FunctionFiles, WhatIsNoRegularFileIsRefusedAtOnce)
+{
+    const QString fifo = PathOf("pipe.zcf");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const QString zeros = PathOf("zeros.zcf");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zeros));
+    const QStringList before = Snapshot();
+    for (const QString& path : {fifo, zeros, dir.path()}) {
+        Load(path, [&] { dialogs.ExpectMessageStartingWith(QStringLiteral("Cannot open file \"%1\".").arg(path)); });
+        EXPECT_EQ(Snapshot(), before);
+    }
+}
+
+TEST_F(FunctionFiles, OnlyTheStartOfALongFileIsRead)
+{
+    QByteArray bytes = ExampleFile.toLatin1() + "\n";
+    bytes.append(QByteArray(8 * 1024 * 1024, 'x'));
+    Load(Write("huge.zcf", bytes));
+    EXPECT_EQ(On(), 80);
+}
+
 TEST_F(FunctionFiles, OnlyTheFirstThirtyEightCharactersOfTheFirstLineCount)
 {
     Load(Write("long.zcf", ExampleFile.toLatin1() + "ZZZZ\r\n3577000000000000000000000000000000000000\r\n"));
@@ -197,25 +221,28 @@ TEST_F(FunctionLines, ThirtySevenCharactersTakeTheLastFieldFromOneDigit)
     EXPECT_EQ(form.Label6->text(), "7 Sec");
 }
 
-TEST_F(FunctionLines, ThirtySixCharactersFailOnTheLastColumnAfterApplyingTheRest)
+// A file that breaks anywhere applies nothing: "Write Device" must never send half of it.
+TEST_F(FunctionLines, BadColumnAppliesNothing)
 {
     form.TrackBar4->setValue(5);
-    dialogs.ExpectMessage(InvalidIntegerText("0x"), Dialogs::ApplicationTitle(), MessageIcon::Error);
-    EXPECT_FALSE(ParseFunctionFile(form, ExampleFile.left(36), dialogs));
-    EXPECT_EQ(form.Label12->text(), "1 Sec") << "Toff, the field before, was applied";
-    EXPECT_EQ(On(), 80);
-    EXPECT_EQ(form.Label6->text(), "5 Sec") << "the failing field stays as it was";
-}
-
-TEST_F(FunctionLines, BadColumnStopsTheLoadWhereItStands)
-{
-    QString line = ExampleFile;
-    line.replace(30, 2, QStringLiteral("g2"));  // tOn
-    dialogs.ExpectMessage(QStringLiteral("'0xg2' is not a valid integer value"), {}, MessageIcon::Error);
-    EXPECT_FALSE(ParseFunctionFile(form, line, dialogs));
-    EXPECT_EQ(On(), 80) << "fields before the bad column stay applied";
-    EXPECT_EQ(form.Label10->text(), "0 Sec");
-    EXPECT_EQ(form.Label8->text(), "0 Sec") << "fields after it are not touched";
+    const QStringList before = Snapshot();
+    QString badTon = ExampleFile;
+    badTon.replace(30, 2, QStringLiteral("g2"));
+    QString badDi0TrigDo = ExampleFile;
+    badDi0TrigDo.replace(8, 2, QStringLiteral("0Z"));
+    const struct {
+        QString line;
+        const char* complaint;
+    } cases[] = {
+        {ExampleFile.left(36), "'0x' is not a valid integer value"},  // the last column missing
+        {badTon, "'0xg2' is not a valid integer value"},
+        {badDi0TrigDo, "'0x0Z' is not a valid integer value"},  // breaks at column 9
+    };
+    for (const auto& c : cases) {
+        dialogs.ExpectMessage(QString::fromLatin1(c.complaint), Dialogs::ApplicationTitle(), MessageIcon::Error);
+        EXPECT_FALSE(ParseFunctionFile(form, c.line, dialogs)) << c.complaint;
+        EXPECT_EQ(Snapshot(), before) << c.complaint;
+    }
 }
 
 TEST_F(FunctionLines, WrongHeaderChangesNothing)

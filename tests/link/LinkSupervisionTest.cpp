@@ -244,6 +244,12 @@ TEST_F(LinkSupervision, TextThatIsNoAddressChangesNothingAndSaysWhy)
         {"10.0.x.20", "'x' is not a valid integer value"},
         {"1.2.3.4.5", "'4.5' is not a valid integer value"},
         {"", "'' is not a valid integer value"},
+        // Decimal digits only: nothing else may turn the address into a name to resolve.
+        {"127.0.0.$1", "'$1' is not a valid integer value"},
+        {"127.0.0.0x1", "'0x1' is not a valid integer value"},
+        {"127.0.-0.1", "'-0' is not a valid integer value"},
+        {"127.0.0. 1", "' 1' is not a valid integer value"},
+        {"127.0.+0.1", "'+0' is not a valid integer value"},
     };
     for (const auto& c : cases) {
         display.addressText = QString::fromLatin1(c.typed);
@@ -254,6 +260,18 @@ TEST_F(LinkSupervision, TextThatIsNoAddressChangesNothingAndSaysWhy)
     }
     EXPECT_EQ(context.session.queuedCommand, 0);
     EXPECT_EQ(display.showNoDeviceCalls, 0);
+}
+
+// A part too large for an address is taken, as typed, but never looked up: the connect fails.
+TEST_F(LinkSupervision, AddressBeyond255IsNeverResolvedOnlyUnreachable)
+{
+    StartModule();
+    display.addressText = QStringLiteral("127.0.0.300");
+    supervisor.StaticIpClick();
+    ASSERT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.300"));
+    supervisor.LinkTimerTick();
+    EXPECT_EQ(display.Message(), ConnectTimeoutText);
+    EXPECT_EQ(module.ConnectionCount(), 0);
 }
 
 TEST(LinkTimerRestart, TimerRunsAgainAfterAHandlerThatThrew)

@@ -156,7 +156,7 @@ TEST_F(AnalogPanel, FourToTwentyRangeLiftsTheBarTo819AndUntickingLeavesIt)
     ASSERT_EQ(FramesWithCode(SetOutputRange).size(), 1u);
     EXPECT_EQ(HexText(FramesWithCode(SetOutputRange)[0]), "5A 35 77 A5 D6 01");
     EXPECT_EQ(module.State().rangeFourToTwenty, 1);
-    EXPECT_TRUE(SentCodes().empty()) << "the lifted code waits, like any bar change, unless sending is continuous";
+    EXPECT_EQ(SentCodes(), std::vector<int>{819}) << "the lifted code reaches the module, once";
 
     // The step down still reaches below the bar's floor.
     module.ClearFrames();
@@ -172,6 +172,47 @@ TEST_F(AnalogPanel, FourToTwentyRangeLiftsTheBarTo819AndUntickingLeavesIt)
     EXPECT_EQ(slider->value(), 2000);
     EXPECT_EQ(dac->Label27->text(), QStringLiteral("0~100%:"));
     EXPECT_EQ(HexText(FramesWithCode(SetOutputRange).back()), "5A 35 77 A5 D6 00");
+}
+
+TEST_F(AnalogPanel, LiftingTheBarTo819SendsItOnceWhetherOrNotContinuous)
+{
+    for (const bool continuous : {false, true}) {
+        dac->CheckBox2->setChecked(false);
+        dac->CheckBox3->setChecked(continuous);
+        dac->ShowDacValue(300);
+        module.ClearFrames();
+        dac->CheckBox2->setChecked(true);
+        EXPECT_EQ(SentCodes(), std::vector<int>{819}) << "continuous " << continuous;
+        EXPECT_EQ(module.State().dacCode, 819);
+    }
+}
+
+// SetAnalog carries 0-4095 whatever the module reports.
+TEST_F(AnalogPanel, ReportedCodeOutsideTheOutputIsHeldToIt)
+{
+    const struct {
+        int reported;
+        const char* shown;
+        const char* volts;
+        const char* stepDownSends;
+    } cases[] = {
+        {65535, "4095", "10.000V", "5A 35 77 A5 D4 01 0F FE"},
+        {-7, "0", "0.000V", nullptr},  // nothing below 0 to step to
+    };
+    for (const auto& c : cases) {
+        context.session.dacCode = c.reported;
+        form->ShowDigitalIo();
+        EXPECT_EQ(dac->Label11->text(), QString::fromLatin1(c.shown));
+        EXPECT_EQ(dac->Label18->text(), QString::fromLatin1(c.volts));
+        module.ClearFrames();
+        QTest::mouseClick(dac->Image6, Qt::LeftButton);
+        if (c.stepDownSends) {
+            ASSERT_FALSE(FramesWithCode(SetAnalog).empty());
+            EXPECT_EQ(HexText(FramesWithCode(SetAnalog).back()), c.stepDownSends);
+        } else {
+            EXPECT_TRUE(FramesWithCode(SetAnalog).empty());
+        }
+    }
 }
 
 TEST_F(AnalogPanel, RangeTickedByAReplySendsNoRangeCommand)

@@ -3,6 +3,7 @@
 
 #include <QTimer>
 
+#include "CaptionFit.h"
 #include "MainWindowRig.h"
 #include "Setup.h"
 
@@ -120,6 +121,87 @@ TEST_F(MainWindow, ModuleAnsweringForAnotherAddressEnablesControlsButKeepsTheLoc
     EXPECT_EQ(form->Label5->text(), QStringLiteral("Locate: earlier"));
     EXPECT_EQ(TextColour(form->Label5), QColor(0, 0, 0));
     EXPECT_TRUE(form->Image1->isEnabled());
+}
+
+// Text the module sends is data: never read as markup, control characters made visible.
+TEST_F(MainWindow, ModuleTextIsShownAsPlainText)
+{
+    StartModule();
+    const struct {
+        QByteArray location;
+        QString shown;
+    } cases[] = {
+        {"<b>Big</b><i>it</i>", QStringLiteral("Locate: <b>Big</b><i>it</i>")},
+        {"<img src=/etc/passwd>", QStringLiteral("Locate: <img src=/etc/passwd>")},
+        {QByteArray("a\nb\tc\x7F\x85", 7), QStringLiteral("Locate: a\u240Ab\u2409c\u2421\uFFFD")},
+    };
+    for (const auto& c : cases) {
+        module.Update([&](zqbsim::ModuleState& st) { st.location = c.location; });
+        context.session.firstActivationDone = 0;
+        form->FormActivate();
+        link.Supervisor().LinkTimerTick();
+        EXPECT_EQ(form->Label5->text(), c.shown);
+        EXPECT_EQ(form->Label5->textFormat(), Qt::PlainText);
+        EXPECT_EQ(context.session.locationText, c.location) << "kept as the module sent it";
+    }
+    for (const QLabel* label : {form->Label4, form->Label12})
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+
+    // Up to 31 wide characters still stay on the label's line, the whole text in its tool tip.
+    const QString wide = QStringLiteral("Locate: ") + QString(31, QLatin1Char('W'));
+    form->SetLocationText(wide);
+    EXPECT_EQ(ClippedCaptions(*form->GroupBox3), QStringList{});
+    EXPECT_EQ(form->Label5->toolTip(), wide);
+}
+
+// Clicks arrive inside socket waits. Nothing may open a box or a dialog's modal loop there: it
+// would hold the exchange until the user closed it.
+TEST_F(MainWindow, NoModalLoopOpensWhileAnExchangeWaits)
+{
+    StartModule();
+    LinkUp();
+    context.ExchangeBusy = true;
+    context.session.LinkPollEnabled = 1;
+    form->Edit2->setText(QStringLiteral("not an address"));
+    TForm4& function = form->FunctionWindow();
+    const std::function<void()> clicks[] = {
+        [&] { form->Image1Click(); },   // setup
+        [&] { form->Image4Click(); },   // counters
+        [&] { form->Image5Click(); },   // function window
+        [&] { form->Image2Click(); },   // refresh: its network check may raise a box
+        [&] { QTest::mouseClick(form->SpeedButton5, Qt::LeftButton); },  // "Static IP" with a bad address
+        [&] { function.SpeedButton7Click(); },  // load file
+        [&] { function.SpeedButton8Click(); },  // write device
+        [&] { function.SpeedButton9Click(); },  // save file
+        [&] { function.SpeedButton10Click(); }, // read device
+    };
+    for (const auto& click : clicks) click();  // any box fails the test; a modal window would block it
+    EXPECT_FALSE(form->SetupWindow().isVisible());
+    EXPECT_FALSE(form->CounterWindow().isVisible());
+    EXPECT_FALSE(function.isVisible());
+    EXPECT_EQ(context.session.queuedCommand, 0);
+    EXPECT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(context.session.LinkPollEnabled, 1);
+    context.ExchangeBusy = false;
+}
+
+// The layout is drawn for one face; with the faces installed here no caption may be cut off,
+// in either look of the main window, with the current range ticked, or in the dialog windows.
+TEST_F(MainWindow, EveryCaptionFitsItsControl)
+{
+    StartModule();
+    module.Update([](zqbsim::ModuleState& s) { s.location = "Pump house 3, north wall, bay 1"; });
+    form->show();
+    EXPECT_EQ(ClippedCaptions(*form), QStringList{}) << "no-module look";
+    LinkUp();
+    EXPECT_EQ(ClippedCaptions(*form), QStringList{}) << "linked";
+    form->Analog().CheckBox2->setChecked(true);
+    EXPECT_EQ(ClippedCaptions(*form), QStringList{}) << "4~20mA";
+    for (QDialog* window : std::initializer_list<QDialog*>{&form->CounterWindow(), &form->FunctionWindow()}) {
+        window->show();
+        EXPECT_EQ(ClippedCaptions(*window), QStringList{}) << window->windowTitle().toStdString();
+        window->hide();
+    }
 }
 
 TEST_F(MainWindow, FindMeIsQueuedAndItsAcknowledgementShown)

@@ -13,7 +13,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("ZQB_LOOPBACK_ONLY", "1");
     QApplication app(argc, argv);
-    zqb::RegisterWindowFonts();
+    zqb::ApplyWindowLook();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,84 @@
+// zqb-window-shots DIR: pictures of every window in each of its looks, for a person to check
+// that the layout holds (every caption whole) with the fonts of this machine. Runs offscreen
+// against the simulator on 127.0.0.1.
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+
+#include "DemoModule.h"
+#include "Eap_tcp.h"
+#include "ModuleLink.h"
+#include "SimulatedHostNetwork.h"
+#include "WindowLook.h"
+
+namespace {
+
+bool Save(QWidget& window, const QString& folder, const char* name)
+{
+    const bool wasVisible = window.isVisible();
+    window.show();  // the windows set themselves up when shown
+    QApplication::processEvents();
+    const QString path = QDir(folder).filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    const bool saved = window.grab().save(path, "PNG");
+    if (!wasVisible) window.hide();
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+// Answers every box and logs it, so no modal loop waits for a person.
+class LoggingDialogs : public zqb::Dialogs {
+public:
+    zqb::MessageAnswer ShowMessage(const QString& text, const QString& caption, zqb::MessageIcon,
+                                   zqb::MessageButtons buttons) override
+    {
+        std::printf("box [%s] %s\n", qPrintable(caption), qPrintable(text));
+        return buttons == zqb::MessageButtons::YesNo ? zqb::MessageAnswer::No : zqb::MessageAnswer::Ok;
+    }
+    std::optional<QString> AskOpenFile(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("ZQB_LOOPBACK_ONLY", "1");
+    QApplication app(argc, argv);
+    const bool tahoma = zqb::ApplyWindowLook();
+    std::printf("Tahoma-metric faces %s\n", tahoma ? "registered" : "not installed: narrow fallback");
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("out/windows");
+    QDir().mkpath(folder);
+
+    auto module = zqb::StartDemoModule();
+    if (!module) return 1;
+    module->Update([](zqbsim::ModuleState& s) { s.location = "Pump house 3, north wall, bay 12"; });
+
+    LoggingDialogs dialogs;
+    zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
+    zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
+    zqb::ModuleLink link(hostNetwork, dialogs);
+    zqb::SessionContext& context = link.Context();
+    context.session.hostAddress = QStringLiteral("127.0.0.1");
+    context.session.hostPort = module->Port();
+    context.NetworkPrefix = QStringLiteral("127.0.0.");
+    hostNetwork.SetCountWiredAdapters(true);
+
+    zqb::TForm1 form(link);
+    form.Timer1->stop();
+    form.Timer3().Stop();
+    form.show();
+    bool ok = Save(form, folder, "main-no-module");
+    form.FormActivate();
+    link.Supervisor().LinkTimerTick();
+    ok = Save(form, folder, "main-linked") && ok;
+    form.Analog().CheckBox2->setChecked(true);
+    ok = Save(form, folder, "main-linked-4-20mA") && ok;
+    form.CounterWindow().RequestDiCounters();
+    link.Supervisor().LinkTimerTick();
+    ok = Save(form.CounterWindow(), folder, "counter") && ok;
+    ok = Save(form.FunctionWindow(), folder, "function") && ok;
+    ok = Save(form.SetupWindow(), folder, "setup") && ok;
+    return ok ? 0 : 1;
+}

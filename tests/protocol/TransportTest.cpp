@@ -88,8 +88,8 @@ TEST_F(Transport, SilentModuleEndsAfterAboutOneSecondWithTheReplyOverdue)
     clock.start();
     SendGetIoStatus();
     const qint64 took = clock.elapsed();
-    EXPECT_GE(took, 950);
-    EXPECT_LE(took, 2000);
+    EXPECT_GE(took, 950) << "100 waits of 10 ms";
+    EXPECT_LE(took, 6000) << "it ends, even on a loaded machine";
     EXPECT_EQ(context.session.replyOverdue, 1);
     EXPECT_EQ(context.session.commandInFlight, GetIoStatus);
     EXPECT_FALSE(context.ExchangeBusy);

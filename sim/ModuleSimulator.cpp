@@ -380,7 +380,15 @@ private:
     Server* server_ = nullptr;
 };
 
+// A change that wrote the file itself keeps it as written.
+void FollowSettings(const ModuleState& before, ModuleState& after)
+{
+    if (after.configRecord == before.configRecord) logic::PatchChangedSettings(before, after);
+}
+
 }  // namespace
+
+ModuleState::ModuleState() { configRecord = logic::SettingsRecord(*this); }
 
 struct ModuleSimulator::Impl {
     Shared shared;
@@ -439,13 +447,18 @@ ModuleState ModuleSimulator::State() const
 void ModuleSimulator::SetState(const ModuleState& state)
 {
     std::lock_guard lock(impl_->shared.mutex);
-    impl_->shared.core.state = state;
+    ModuleState next = state;
+    FollowSettings(impl_->shared.core.state, next);
+    impl_->shared.core.state = std::move(next);
 }
 
 void ModuleSimulator::Update(const std::function<void(ModuleState&)>& change)
 {
     std::lock_guard lock(impl_->shared.mutex);
-    change(impl_->shared.core.state);
+    ModuleState& state = impl_->shared.core.state;
+    const ModuleState before = state;
+    change(state);
+    FollowSettings(before, state);
 }
 
 Misbehaviour ModuleSimulator::Behaviour() const

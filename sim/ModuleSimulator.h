@@ -18,7 +18,14 @@
 namespace zqbsim {
 
 // Everything the module reports in its link record, plus its I/O and stored state.
+//
+// The settings fields (SSIDs, keys, location, Wi-Fi mode, Modbus port and idle time-out, static
+// address) are the module's effective settings; configRecord is its settings file as stored, the
+// bytes GetLink carries at 250..505. A fresh state's record holds its own settings fields, so a
+// console that writes the module's record back with one change keeps the rest.
 struct ModuleState {
+    ModuleState();  // fills configRecord from the settings fields below
+
     std::uint8_t modelCode = 184;
     std::array<std::uint8_t, 4> reportedAddress{127, 0, 0, 1};
     std::array<std::uint8_t, 6> mac{0x00, 0x1E, 0xC0, 0x12, 0x34, 0x56};
@@ -98,6 +105,13 @@ public:
     void Stop();
     std::uint16_t Port() const;  // the port last listened on, also after Stop()
 
+    // SetState and Update keep the settings file in step with the settings fields: each field the
+    // call changes is patched into configRecord, and no other byte (calibration points, unused
+    // bytes, the tail of a text area) moves. A call that leaves every settings field alone leaves
+    // the file alone too, so a file written over the network and not yet applied by a restart
+    // survives it; a call that changes a field patches that field into such a file as well, and
+    // the restart then applies it with the file. A call that writes configRecord itself is taken
+    // as the file the caller wants, and nothing is patched into it.
     ModuleState State() const;
     void SetState(const ModuleState& state);
     // Runs `change` under the state lock: it must not call back into the simulator.

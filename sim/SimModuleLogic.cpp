@@ -351,6 +351,7 @@ Outcome Execute(const QByteArray& frame, ModuleCore& core)
     case SetWifiMode:
         s.wifiModeRequested = At(frame, 5);
         Restart(core);
+        out.restart = true;
         // The mode asked for outlives the reboot it causes.
         s.wifiModeAp = s.wifiModeRequested == 2 ? 1 : 0;
         s.configRecord[WifiModeSet] = 1;
@@ -359,13 +360,17 @@ Outcome Execute(const QByteArray& frame, ModuleCore& core)
         break;
     case ClearFlashConfig:
         ClearFlash(core);
+        out.restart = true;
         out.reply = StatusReply(code);
         break;
     case ConfigWritten:
         ++s.configWrittenCount;
         out.reply = StatusReply(code);
         break;
-    case ResetModule: Restart(core); break;
+    case ResetModule:
+        Restart(core);
+        out.restart = true;
+        break;
     case GetImageChecksum: {
         std::uint32_t sum = 0;
         if (auto it = core.files.find(kImageName); it != core.files.end())

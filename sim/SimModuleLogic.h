@@ -38,6 +38,7 @@ struct Announcement {
 struct Outcome {
     std::optional<QByteArray> reply;           // natural reply, before any misbehaviour
     std::optional<Announcement> announcement;  // the next connection carries this file
+    bool restart = false;                      // the module reboots once the reply is out
 };
 
 // True while the bytes so far can still be the start of the magic.

@@ -1,8 +1,9 @@
 #pragma once
 
 // A software stand-in for the Wi-Fi I/O module (model 184), written from the module's side.
-// It listens on 127.0.0.1 only, answers the command protocol on its own thread, records every
-// frame it receives and misbehaves on demand. It shares no code with the console.
+// It listens on a loopback address only (127.0.0.1 unless told another 127.x.y.z), answers the
+// command protocol on its own thread, records every frame and connection it receives and
+// misbehaves on demand. It shares no code with the console.
 
 #include <array>
 #include <cstdint>
@@ -10,15 +11,24 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
 
 namespace zqbsim {
 
 // Everything the module reports in its link record, plus its I/O and stored state.
+//
+// The settings fields (SSIDs, keys, location, Wi-Fi mode, Modbus port and idle time-out, static
+// address) are the module's effective settings; configRecord is its settings file as stored, the
+// bytes GetLink carries at 250..505. A fresh state's record holds its own settings fields, so a
+// console that writes the module's record back with one change keeps the rest.
 struct ModuleState {
+    ModuleState();  // fills configRecord from the settings fields below
+
     std::uint8_t modelCode = 184;
     std::array<std::uint8_t, 4> reportedAddress{127, 0, 0, 1};
     std::array<std::uint8_t, 6> mac{0x00, 0x1E, 0xC0, 0x12, 0x34, 0x56};
@@ -82,6 +92,32 @@ struct Misbehaviour {
     int dropDataAfterBytes = -1;         // data connection: close after this many bytes (-1 = never)
     std::optional<std::uint8_t> echoOverride;  // reply byte 4 other than the command's code
     std::optional<std::uint32_t> imageSumOverride;  // answer GetImageChecksum with this sum
+    std::set<std::uint8_t> silentFor;            // like `silent`, for these command codes only
+    std::map<std::uint8_t, int> replyDelayFor;   // per command code; wins over `replyDelayMs`
+    // A restart (ResetModule, SetWifiMode, ClearFlashConfig) takes the module off the network
+    // this long: once its reply is out, every connection closes and connects are refused, then
+    // it listens again on the same address and port. 0 = back at once, connections kept.
+    int restartDowntimeMs = 0;
+    // An announcement closes the listener this long, before its reply goes out, so its data
+    // connection is refused; then the module listens again and forgets the announcement.
+    int refuseDataMs = 0;
+    // Data connection: stop reading after this many bytes (-1 = never), with receive buffers kept
+    // small so the peer's writes block. The connection closes after stallDataCloseMs, or as soon
+    // as the peer's reset or close can be seen (0 = only then, or after a minute of silence).
+    int stallDataAfterBytes = -1;
+    int stallDataCloseMs = 0;
+};
+
+// One accepted connection, as the simulator's log keeps it.
+struct ConnectionRecord {
+    enum class Kind { Command, Data };
+    Kind kind = Kind::Command;
+    std::optional<std::uint8_t> code;  // command connections, once byte 4 arrived
+    QByteArray fileName;               // data connections: the announced file
+    qint64 bytesReceived = 0;          // everything read, past the frame or file included
+    // Openings and closes draw from one counter, so any two events compare; 0 = still open.
+    std::uint64_t openedSeq = 0;
+    std::uint64_t closedSeq = 0;
 };
 
 class ModuleSimulator {
@@ -91,13 +127,22 @@ public:
     ModuleSimulator(const ModuleSimulator&) = delete;
     ModuleSimulator& operator=(const ModuleSimulator&) = delete;
 
-    // Starts listening on 127.0.0.1:port (0 = an ephemeral port) on the simulator's own thread.
-    // Returns once it listens; false when the port is taken or it already runs. Needs a
-    // QCoreApplication. State, frames and files survive Stop() and a later Start().
-    bool Start(std::uint16_t port = 0);
+    // Starts listening on address:port (0 = an ephemeral port) on the simulator's own thread.
+    // Returns once it listens; false when the address is not IPv4 loopback (127.0.0.0/8), the
+    // port is taken or it already runs. Needs a QCoreApplication. State, frames, connections and
+    // files survive Stop() and a later Start().
+    bool Start(std::uint16_t port = 0, const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
     void Stop();
-    std::uint16_t Port() const;  // the port last listened on, also after Stop()
+    std::uint16_t Port() const;     // the port last listened on, also after Stop()
+    QHostAddress Address() const;   // the address last listened on, also after Stop()
 
+    // SetState and Update keep the settings file in step with the settings fields: each field the
+    // call changes is patched into configRecord, and no other byte (calibration points, unused
+    // bytes, the tail of a text area) moves. A call that leaves every settings field alone leaves
+    // the file alone too, so a file written over the network and not yet applied by a restart
+    // survives it; a call that changes a field patches that field into such a file as well, and
+    // the restart then applies it with the file. A call that writes configRecord itself is taken
+    // as the file the caller wants, and nothing is patched into it.
     ModuleState State() const;
     void SetState(const ModuleState& state);
     // Runs `change` under the state lock: it must not call back into the simulator.
@@ -113,6 +158,10 @@ public:
     // Waits (without running the caller's event loop) until at least `count` frames arrived.
     bool WaitForFrames(std::size_t count, int timeoutMs) const;
     int ConnectionCount() const;  // accepted connections, data connections included
+    // Every accepted connection since the last ClearConnections, in the order accepted. An entry
+    // still open goes on being updated; one cleared away is not brought back.
+    std::vector<ConnectionRecord> Connections() const;
+    void ClearConnections();
 
     std::map<QByteArray, StoredFile> Files() const;
     // Waits until the named file holds all announced bytes.

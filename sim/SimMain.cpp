@@ -44,33 +44,45 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("zqb-sim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Simulated Wi-Fi I/O module (model 184) on 127.0.0.1."));
+    parser.setApplicationDescription(QStringLiteral("Simulated Wi-Fi I/O module (model 184) on a loopback address."));
     parser.addHelpOption();
-    const QCommandLineOption listenOption(QStringLiteral("listen"), QStringLiteral("Listen address, 127.0.0.1:PORT (0 = any free port)."),
+    const QCommandLineOption listenOption(QStringLiteral("listen"),
+                                          QStringLiteral("Listen address, 127.x.y.z:PORT (0 = any free port)."),
                                           QStringLiteral("address:port"), QStringLiteral("127.0.0.1:13577"));
     const QCommandLineOption modelOption(QStringLiteral("model"), QStringLiteral("Model code in the link record."), QStringLiteral("code"));
-    const QCommandLineOption addressOption(QStringLiteral("address"), QStringLiteral("Address the module reports."), QStringLiteral("a.b.c.d"));
+    const QCommandLineOption addressOption(QStringLiteral("address"),
+                                           QStringLiteral("Address the module reports (default: the listen address)."),
+                                           QStringLiteral("a.b.c.d"));
     const QCommandLineOption locationOption(QStringLiteral("location"), QStringLiteral("Location text."), QStringLiteral("text"));
     const QCommandLineOption firmwareOption(QStringLiteral("firmware"), QStringLiteral("Firmware version, MAJOR.MINOR."), QStringLiteral("version"));
     const QCommandLineOption stationOption(QStringLiteral("station"), QStringLiteral("Report station mode instead of access point."));
     const QCommandLineOption silentOption(QStringLiteral("silent"), QStringLiteral("Read every command, answer none."));
+    const QCommandLineOption restartOption(QStringLiteral("restart-ms"),
+                                           QStringLiteral("Refuse connects this long after each restart."),
+                                           QStringLiteral("ms"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Print each frame received on stderr."));
     parser.addOptions({listenOption, modelOption, addressOption, locationOption, firmwareOption, stationOption, silentOption,
-                       verboseOption});
+                       restartOption, verboseOption});
     parser.process(app);
 
     // Never listen where a real network could reach us.
     const QString listen = parser.value(listenOption);
     const qsizetype colon = listen.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0) return Fail(QStringLiteral("--listen wants 127.0.0.1:PORT, got \"%1\"").arg(listen));
+    if (colon <= 0) return Fail(QStringLiteral("--listen wants 127.x.y.z:PORT, got \"%1\"").arg(listen));
     const QString host = listen.left(colon);
     bool portOk = false;
     const uint port = listen.mid(colon + 1).toUInt(&portOk);
     if (!portOk || port > 65535) return Fail(QStringLiteral("bad port in --listen \"%1\"").arg(listen));
-    if (host != QLatin1String("127.0.0.1") && host != QLatin1String("localhost"))
-        return Fail(QStringLiteral("refusing to listen on %1: only 127.0.0.1 is allowed").arg(host));
+    std::array<std::uint8_t, 4> listenAddress{};
+    if (host == QLatin1String("localhost"))
+        listenAddress = {127, 0, 0, 1};
+    else if (!ParseAddress(host, listenAddress) || listenAddress[0] != 127)
+        return Fail(QStringLiteral("refusing to listen on %1: only 127.0.0.0/8 is allowed").arg(host));
+    const QHostAddress bindAddress(static_cast<quint32>(listenAddress[0] << 24 | listenAddress[1] << 16 |
+                                                        listenAddress[2] << 8 | listenAddress[3]));
 
     zqbsim::ModuleState state;
+    state.reportedAddress = listenAddress;
     if (parser.isSet(modelOption)) {
         bool ok = false;
         const uint model = parser.value(modelOption).toUInt(&ok);
@@ -91,16 +103,20 @@ int main(int argc, char** argv)
     }
     if (parser.isSet(stationOption)) state.wifiModeAp = 0;
 
+    zqbsim::Misbehaviour behaviour;
+    behaviour.silent = parser.isSet(silentOption);
+    if (parser.isSet(restartOption)) {
+        bool ok = false;
+        behaviour.restartDowntimeMs = parser.value(restartOption).toInt(&ok);
+        if (!ok || behaviour.restartDowntimeMs < 0) return Fail(QStringLiteral("bad --restart-ms"));
+    }
+
     zqbsim::ModuleSimulator simulator;
     simulator.SetState(state);
-    if (parser.isSet(silentOption)) {
-        zqbsim::Misbehaviour behaviour;
-        behaviour.silent = true;
-        simulator.SetBehaviour(behaviour);
-    }
-    if (!simulator.Start(static_cast<std::uint16_t>(port)))
-        return Fail(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(port));
-    std::printf("zqb-sim listening on 127.0.0.1:%u\n", simulator.Port());
+    simulator.SetBehaviour(behaviour);
+    if (!simulator.Start(static_cast<std::uint16_t>(port), bindAddress))
+        return Fail(QStringLiteral("cannot listen on %1:%2").arg(bindAddress.toString()).arg(port));
+    std::printf("zqb-sim listening on %s:%u\n", qPrintable(bindAddress.toString()), simulator.Port());
     std::fflush(stdout);
 
     // The handler only sets a flag; the loop looks at it, and prints new frames when asked to.

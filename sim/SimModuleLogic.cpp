@@ -176,6 +176,66 @@ void PatchRecordText(std::array<std::uint8_t, 256>& record, int lengthAt, int ar
     std::copy_n(text.begin(), n, record.begin() + lengthAt + 1);
 }
 
+using Record = std::array<std::uint8_t, 256>;
+
+void PatchRecord4(Record& record, int i, const std::array<std::uint8_t, 4>& v)
+{
+    std::copy(v.begin(), v.end(), record.begin() + i);
+}
+
+// Each setting the record carries: how to tell it changed, and how it is written. The AP key
+// length doubles as the security switch, so key and security travel together.
+struct SettingsField {
+    bool (*differs)(const ModuleState&, const ModuleState&);
+    void (*write)(const ModuleState&, Record&);
+};
+
+const SettingsField kSettingsFields[] = {
+    {[](const ModuleState& a, const ModuleState& b) { return a.apSsid != b.apSsid; },
+     [](const ModuleState& s, Record& r) { PatchRecordText(r, ApSsidLen, 31, s.apSsid); }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.apKey != b.apKey || a.apSecurity != b.apSecurity; },
+     [](const ModuleState& s, Record& r) {
+         if (s.apSecurity)
+             PatchRecordText(r, ApKeyLen, 15, s.apKey);
+         else
+             r[ApKeyLen] = 0;
+     }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.staSsid != b.staSsid; },
+     [](const ModuleState& s, Record& r) { PatchRecordText(r, StaSsidLen, 31, s.staSsid); }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.staKey != b.staKey; },
+     [](const ModuleState& s, Record& r) { PatchRecordText(r, StaKeyLen, 15, s.staKey); }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.staticIpEnabled != b.staticIpEnabled; },
+     [](const ModuleState& s, Record& r) { r[StaticIpSet] = s.staticIpEnabled; }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.staticIp != b.staticIp; },
+     [](const ModuleState& s, Record& r) { PatchRecord4(r, StaticIp, s.staticIp); }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.staticMask != b.staticMask; },
+     [](const ModuleState& s, Record& r) { PatchRecord4(r, StaticMask, s.staticMask); }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.staticGateway != b.staticGateway; },
+     [](const ModuleState& s, Record& r) { PatchRecord4(r, StaticGateway, s.staticGateway); }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.location != b.location; },
+     [](const ModuleState& s, Record& r) { PatchRecordText(r, LocationLen, 31, s.location); }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.wifiModeAp != b.wifiModeAp; },
+     [](const ModuleState& s, Record& r) {
+         r[WifiModeSet] = 1;
+         r[WifiMode] = s.wifiModeAp ? 2 : 0;
+     }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.modbusPort != b.modbusPort; },
+     [](const ModuleState& s, Record& r) {
+         r[ModbusPortSet] = 1;
+         PatchRecord16(r, ModbusPort, s.modbusPort);
+     }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.staKeyType != b.staKeyType; },
+     [](const ModuleState& s, Record& r) {
+         r[StaKeyTypeSet] = 1;
+         r[StaKeyType] = s.staKeyType;
+     }},
+    {[](const ModuleState& a, const ModuleState& b) { return a.modbusIdleTimeout != b.modbusIdleTimeout; },
+     [](const ModuleState& s, Record& r) {
+         r[IdleTimeoutSet] = 1;
+         PatchRecord16(r, IdleTimeout, s.modbusIdleTimeout);
+     }},
+};
+
 void ClearFlash(ModuleCore& core)
 {
     ++core.state.flashClearCount;
@@ -291,6 +351,7 @@ Outcome Execute(const QByteArray& frame, ModuleCore& core)
     case SetWifiMode:
         s.wifiModeRequested = At(frame, 5);
         Restart(core);
+        out.restart = true;
         // The mode asked for outlives the reboot it causes.
         s.wifiModeAp = s.wifiModeRequested == 2 ? 1 : 0;
         s.configRecord[WifiModeSet] = 1;
@@ -299,13 +360,17 @@ Outcome Execute(const QByteArray& frame, ModuleCore& core)
         break;
     case ClearFlashConfig:
         ClearFlash(core);
+        out.restart = true;
         out.reply = StatusReply(code);
         break;
     case ConfigWritten:
         ++s.configWrittenCount;
         out.reply = StatusReply(code);
         break;
-    case ResetModule: Restart(core); break;
+    case ResetModule:
+        Restart(core);
+        out.restart = true;
+        break;
     case GetImageChecksum: {
         std::uint32_t sum = 0;
         if (auto it = core.files.find(kImageName); it != core.files.end())
@@ -334,12 +399,22 @@ void Restart(ModuleCore& core)
     ++core.state.resetCount;
     if (!core.configFilePending) return;
     core.configFilePending = false;
-    const QByteArray& data = core.files[kConfigFileName].data;
-    std::array<std::uint8_t, 256> record{};
-    std::copy_n(data.begin(), std::min<qsizetype>(data.size(), 256), record.begin());
-    core.state.configRecord = record;
-    ApplyConfigRecord(record, core.state);
+    // The record already holds the file (and anything patched into it since); a later write that
+    // broke off never replaced it.
+    ApplyConfigRecord(core.state.configRecord, core.state);
 }
+
+namespace {
+
+// The flash holds the new file at once; its settings wait for the next restart.
+void TakeConfigFile(ModuleCore& core, const QByteArray& name, const QByteArray& data)
+{
+    if (name != kConfigFileName) return;
+    core.state.configRecord = RecordFromFile(data);
+    core.configFilePending = true;
+}
+
+}  // namespace
 
 void BeginFile(ModuleCore& core, const Announcement& announcement)
 {
@@ -348,6 +423,7 @@ void BeginFile(ModuleCore& core, const Announcement& announcement)
     file.announcedSum = announcement.sum;
     file.complete = announcement.length == 0;
     core.files[announcement.name] = file;
+    if (file.complete) TakeConfigFile(core, announcement.name, file.data);
 }
 
 bool AppendFileData(ModuleCore& core, const QByteArray& name, const QByteArray& bytes)
@@ -357,7 +433,7 @@ bool AppendFileData(ModuleCore& core, const QByteArray& name, const QByteArray& 
     file.byteSum = ByteSum(bytes, file.byteSum);
     if (file.complete || static_cast<std::uint32_t>(file.data.size()) < file.announcedLength) return false;
     file.complete = true;
-    if (name == kConfigFileName) core.configFilePending = true;
+    TakeConfigFile(core, name, file.data);
     return true;
 }
 
@@ -430,6 +506,25 @@ std::array<std::uint8_t, 256> DefaultConfigRecord(const ModuleState& s)
     PatchRecord16(record, ModbusPort, 502);
     record[IdleTimeoutSet] = 1;
     PatchRecord16(record, IdleTimeout, 120);
+    return record;
+}
+
+Record SettingsRecord(const ModuleState& state, Record base)
+{
+    for (const SettingsField& field : kSettingsFields) field.write(state, base);
+    return base;
+}
+
+void PatchChangedSettings(const ModuleState& before, ModuleState& after)
+{
+    for (const SettingsField& field : kSettingsFields)
+        if (field.differs(before, after)) field.write(after, after.configRecord);
+}
+
+Record RecordFromFile(const QByteArray& data)
+{
+    Record record{};
+    std::copy_n(data.begin(), std::min<qsizetype>(data.size(), 256), record.begin());
     return record;
 }
 

@@ -38,6 +38,7 @@ struct Announcement {
 struct Outcome {
     std::optional<QByteArray> reply;           // natural reply, before any misbehaviour
     std::optional<Announcement> announcement;  // the next connection carries this file
+    bool restart = false;                      // the module reboots once the reply is out
 };
 
 // True while the bytes so far can still be the start of the magic.
@@ -63,6 +64,15 @@ QByteArray LinkRecord(const ModuleState& state);
 void ApplyConfigRecord(const std::array<std::uint8_t, 256>& record, ModuleState& state);
 // What the flash holds after ClearFlashConfig.
 std::array<std::uint8_t, 256> DefaultConfigRecord(const ModuleState& state);
+// The state's settings fields written over `base`. Bytes no field owns, and the part of a text
+// area past its text, keep what `base` held, as the module's own writer leaves them.
+std::array<std::uint8_t, 256> SettingsRecord(const ModuleState& state, std::array<std::uint8_t, 256> base = {});
+// Writes into after.configRecord the settings fields that differ between `before` and `after`,
+// and nothing else.
+void PatchChangedSettings(const ModuleState& before, ModuleState& after);
+// The record a complete configuration file stands for: its first 256 bytes; a shorter file
+// leaves the rest zero, as the module reads past its end.
+std::array<std::uint8_t, 256> RecordFromFile(const QByteArray& data);
 
 std::uint32_t ByteSum(const QByteArray& bytes, std::uint32_t start = 0);
 

@@ -1,17 +1,14 @@
 // Each way of misbehaving does what it says, and only that.
+#include <sys/socket.h>
+
+#include <tuple>
+
 #include "SimTestSupport.h"
 
 namespace zqbsim::test {
 namespace {
 
 using SimMisbehaviour = SimTest;
-
-bool Refused(std::uint16_t port)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    return !socket.waitForConnected(500) && socket.error() == QAbstractSocket::ConnectionRefusedError;
-}
 
 TEST_F(SimMisbehaviour, RefusedConnectsUntilSwitchedBackOnTheSamePort)
 {
@@ -153,6 +150,115 @@ TEST_F(SimMisbehaviour, DroppedDataConnectionLeavesAPartialFile)
     EXPECT_EQ(file.data.size(), 1024);
     EXPECT_FALSE(file.complete);
     EXPECT_EQ(file.announcedLength, 2500u);
+}
+
+// Silence and delay asked for one command leave the others as they were.
+TEST_F(SimMisbehaviour, SilenceAndDelayPerCommandTouchOnlyThatCommand)
+{
+    Misbehaviour silent37, late37, lateButStatus;
+    silent37.silentFor = {37};
+    late37.replyDelayFor[37] = 250;
+    lateButStatus.replyDelayMs = 250;
+    lateButStatus.replyDelayFor[0xD8] = 0;
+    const QByteArray checksum = Frame("25 00 00 00 00"), status = Frame("D8");
+    struct Case {
+        Misbehaviour behaviour;
+        QByteArray frame;
+        int replyLength;  // 0 = none
+        bool late;
+    };
+    const Case cases[] = {
+        {silent37, checksum, 0, false}, {silent37, status, 13, false},     {late37, checksum, 10, true},
+        {late37, status, 13, false},    {lateButStatus, checksum, 10, true}, {lateButStatus, status, 13, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(HexText(c.frame) + (c.late ? " late" : ""));
+        sim.SetBehaviour(c.behaviour);
+        const auto frames = sim.Frames().size();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        EXPECT_EQ(Exchange(sim.Port(), c.frame, std::max(c.replyLength, 1), c.replyLength ? 2000 : 300).size(), c.replyLength);
+        if (c.replyLength) {
+            EXPECT_EQ(elapsed.elapsed() >= 240, c.late) << elapsed.elapsed() << " ms";
+        }
+        EXPECT_TRUE(sim.WaitForFrames(frames + 1, 1000));  // read and acted on, answered or not
+    }
+}
+
+// A restart takes the module off the network for the downtime: its reply still goes out, every
+// connection closes, connects are refused, then it is back on the same port.
+TEST_F(SimMisbehaviour, RestartsRefuseConnectsForTheDowntime)
+{
+    Misbehaviour slowBoot;
+    slowBoot.restartDowntimeMs = 200;
+    sim.SetBehaviour(slowBoot);
+    int restarts = 0;
+    for (const auto& [frame, replyLength] : {std::pair{"2D", 0}, std::pair{"30 02", 6}, std::pair{"5E 01", 6}}) {
+        SCOPED_TRACE(frame);
+        QTcpSocket bystander, cause;
+        ASSERT_TRUE(Connect(bystander, sim.Port()));
+        Send(bystander, Frame("21"));
+        ASSERT_TRUE(Connect(cause, sim.Port()));
+        Send(cause, Frame(frame));
+        EXPECT_EQ(ReadReply(cause, replyLength, 1000).left(6), replyLength ? Frame(frame).left(5) + Hex("06") : "");
+        EXPECT_TRUE(cause.state() == QAbstractSocket::UnconnectedState || cause.waitForDisconnected(1000));
+        QElapsedTimer down;
+        down.start();
+        EXPECT_TRUE(Refused(sim.Port()));
+        EXPECT_TRUE(bystander.state() == QAbstractSocket::UnconnectedState || bystander.waitForDisconnected(1000));
+        EXPECT_EQ(sim.State().resetCount, ++restarts);
+        EXPECT_TRUE(WaitUntil([&] { return !Refused(sim.Port()); }));
+        EXPECT_GE(down.elapsed(), 150);
+        EXPECT_EQ(Exchange(sim.Port(), Frame("D8"), 13).size(), 13);
+    }
+}
+
+// Refused: the data connection fails, the file stays empty, and commands work after the refusal.
+TEST_F(SimMisbehaviour, RefusedDataConnectionLeavesTheFileEmpty)
+{
+    Misbehaviour refuse;
+    refuse.refuseDataMs = 200;
+    sim.SetBehaviour(refuse);
+    EXPECT_EQ(HexText(Ask(Announcement(95, "/local/f.bin", 300, 0, 60), 6)), "5A 35 77 A5 5F 06");
+    EXPECT_TRUE(Refused(sim.Port()));
+    EXPECT_TRUE(WaitUntil([&] { return !Refused(sim.Port()); }));
+    EXPECT_EQ(Ask(Frame("D8"), 13).size(), 13);  // a command again, not the data
+    EXPECT_TRUE(sim.Files().at("/local/f.bin").data.isEmpty());
+}
+
+// Stalled: reading stops, the peer's writes back up, and the connection ends after its time or
+// when the peer is seen to give up.
+TEST_F(SimMisbehaviour, StalledReaderHoldsThePeerUntilItClosesOrThePeerGivesUp)
+{
+    const QByteArray data(8 << 20, 's');  // a loopback sender buffers megabytes itself
+    for (const int closeMs : {400, 0}) {  // 0 = only when the peer gives up
+        SCOPED_TRACE(closeMs);
+        Misbehaviour stall;
+        stall.stallDataAfterBytes = 1000;
+        stall.stallDataCloseMs = closeMs;
+        sim.SetBehaviour(stall);
+        sim.ClearConnections();
+        ASSERT_EQ(Ask(Announcement(95, "/sys/mcuimg.bin", static_cast<std::uint32_t>(data.size()), Sum(data), 60), 6).size(), 6);
+        QTcpSocket peer;
+        ASSERT_TRUE(Connect(peer, sim.Port()));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        peer.write(data);
+        ASSERT_TRUE(WaitUntil([&] { return peer.waitForBytesWritten(5), sim.Files()["/sys/mcuimg.bin"].data.size() == 1000; }));
+        peer.waitForBytesWritten(50);
+        EXPECT_GT(peer.bytesToWrite(), 0) << "the peer's writes should back up";
+        auto closed = [&] { return sim.Connections().size() == 2 && sim.Connections()[1].closedSeq != 0; };
+        EXPECT_FALSE(closed());
+        if (closeMs == 0) {
+            const linger reset{1, 0};
+            ::setsockopt(static_cast<int>(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            peer.abort();
+        }
+        EXPECT_TRUE(WaitUntil(closed, 1500));
+        EXPECT_GE(elapsed.elapsed(), closeMs - 20);
+        EXPECT_EQ(sim.Connections()[1].bytesReceived, 1000);
+        EXPECT_FALSE(sim.Files().at("/sys/mcuimg.bin").complete);
+    }
 }
 
 }  // namespace

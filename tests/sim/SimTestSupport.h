@@ -37,10 +37,18 @@ inline QByteArray ReadReply(QTcpSocket& socket, qsizetype expect, int waitMs = 2
     return got;
 }
 
-inline bool Connect(QTcpSocket& socket, std::uint16_t port)
+inline bool Connect(QTcpSocket& socket, std::uint16_t port, const QHostAddress& address = QHostAddress(QHostAddress::LocalHost))
 {
-    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.connectToHost(address, port);
     return socket.waitForConnected(2000);
+}
+
+// True when nothing listens there: the connect is turned down at once.
+inline bool Refused(std::uint16_t port, const QHostAddress& address = QHostAddress(QHostAddress::LocalHost))
+{
+    QTcpSocket socket;
+    socket.connectToHost(address, port);
+    return !socket.waitForConnected(500) && socket.error() == QAbstractSocket::ConnectionRefusedError;
 }
 
 inline void Send(QTcpSocket& socket, const QByteArray& bytes)
@@ -50,15 +58,21 @@ inline void Send(QTcpSocket& socket, const QByteArray& bytes)
 }
 
 // One command the way the console sends it: connect, write, read the reply, close.
-inline QByteArray Exchange(std::uint16_t port, const QByteArray& frame, qsizetype expect, int waitMs = 2000,
-                           int settleMs = 0)
+inline QByteArray ExchangeAt(const QHostAddress& address, std::uint16_t port, const QByteArray& frame, qsizetype expect,
+                             int waitMs = 2000, int settleMs = 0)
 {
     QTcpSocket socket;
-    if (!Connect(socket, port)) return {};
+    if (!Connect(socket, port, address)) return {};
     Send(socket, frame);
     QByteArray reply = ReadReply(socket, expect, waitMs, settleMs);
     socket.disconnectFromHost();
     return reply;
+}
+
+inline QByteArray Exchange(std::uint16_t port, const QByteArray& frame, qsizetype expect, int waitMs = 2000,
+                           int settleMs = 0)
+{
+    return ExchangeAt(QHostAddress(QHostAddress::LocalHost), port, frame, expect, waitMs, settleMs);
 }
 
 // The raw data connection of a file write.

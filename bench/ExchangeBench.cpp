@@ -122,7 +122,8 @@ int main(int argc, char** argv)
     NoDialogs dialogs;
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
-    zqb::ModuleLink link(display, hostNetwork, dialogs);
+    zqb::ThreadPauses pauses;
+    zqb::ModuleLink link(display, hostNetwork, dialogs, pauses);
     zqb::SessionContext& context = link.Context();
     zqb::CommandTransport& transport = link.Transport();
     context.session.hostAddress = QStringLiteral("127.0.0.1");
@@ -136,7 +137,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < perRound; ++i) {
             const auto start = Clock::now();
             zqb::BeginCommand(context, zqb::GetIoStatus);
-            const std::size_t got = transport.ExchangeCommand(zqb::BuildGetIoStatus(context.commandFrame));
+            const std::size_t got = transport.ExchangeCommand(zqb::BuildGetIoStatus(context.commandFrame)).replyLength;
             exchange.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
             failures += got == 13 ? 0 : 1;
         }

@@ -76,6 +76,7 @@ public:
     void EndAnnouncementWait();
     // Closes at once, throwing away whatever is unread or unsent.
     void Drop();
+    void ResetConnection();
     // Closes once what is queued to send has gone out.
     void HangUp();
     // When the peer has closed already, takes what it sent and its close now.
@@ -387,6 +388,18 @@ void Connection::Drop()
     RebootIfDue();
 }
 
+// A module that gives up on a file closes with the rest of it unread, which resets the
+// connection: the sender learns that not all of it arrived.
+void Connection::ResetConnection()
+{
+    const int fd = static_cast<int>(socket_->socketDescriptor());
+    if (fd >= 0) {
+        const linger immediately{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
+    }
+    Drop();
+}
+
 void Connection::HangUp()
 {
     if (gone_) return;
@@ -540,7 +553,7 @@ void Connection::TakeDataBytes()
         std::lock_guard lock(shared_.mutex);
         Log([&](ConnectionRecord& r) { r.bytesReceived += surplus.size(); });
     } else if (dropAfter_ >= 0 && received_ >= dropAfter_) {
-        Drop();
+        ResetConnection();
     } else if (stallAfter_ >= 0 && received_ >= stallAfter_) {
         Stall();
     }

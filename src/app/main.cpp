@@ -9,6 +9,7 @@
 #include "Eap_tcp.h"
 #include "HostNetworkScan.h"
 #include "ModuleLink.h"
+#include "Pauses.h"
 #include "PlatformHostNetwork.h"
 #include "QtDialogs.h"
 #include "Screenshot.h"
@@ -68,7 +69,8 @@ int main(int argc, char** argv)
     });
     hostNetwork.SetCountWiredAdapters(moduleAddress.has_value());
 
-    ModuleLink link(hostNetwork, dialogs);
+    ThreadPauses pauses;
+    ModuleLink link(hostNetwork, dialogs, pauses);
     SessionContext& context = link.Context();
     if (moduleAddress) {
         context.session.hostAddress = *moduleAddress;

@@ -6,6 +6,7 @@
 #include "DisplayRelay.h"
 #include "HostNetworkScan.h"
 #include "LinkSupervisor.h"
+#include "Pauses.h"
 #include "ReplyHandler.h"
 #include "SessionContext.h"
 
@@ -17,9 +18,9 @@ namespace zqb {
 class ModuleLink {
 public:
     // The display is attached later: the main window needs the link before it exists.
-    ModuleLink(HostNetwork& hostNetwork, Dialogs& dialogs);
+    ModuleLink(HostNetwork& hostNetwork, Dialogs& dialogs, Pauses& pauses);
     // A display that already exists (tests, the command-line program).
-    ModuleLink(DeviceDisplay& display, HostNetwork& hostNetwork, Dialogs& dialogs);
+    ModuleLink(DeviceDisplay& display, HostNetwork& hostNetwork, Dialogs& dialogs, Pauses& pauses);
     ModuleLink(const ModuleLink&) = delete;
     ModuleLink& operator=(const ModuleLink&) = delete;
 
@@ -30,6 +31,8 @@ public:
     DeviceSession& Session() { return context_.session; }
     DeviceDisplay& Display() { return display_; }
     Dialogs& GetDialogs() { return dialogs_; }
+    // The blocking pauses of the file transfers and setting actions.
+    Pauses& GetPauses() { return pauses_; }
     CommandTransport& Transport() { return transport_; }
     ReplyHandler& Replies() { return replies_; }
     LinkSupervisor& Supervisor() { return supervisor_; }
@@ -38,6 +41,7 @@ private:
     SessionContext context_;
     DisplayRelay display_;
     Dialogs& dialogs_;
+    Pauses& pauses_;
     CommandTransport transport_;
     LinkSupervisor supervisor_;
     ReplyHandler replies_;

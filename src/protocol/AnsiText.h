@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include <QByteArray>
 #include <QString>
@@ -12,6 +13,19 @@ namespace zqb {
 // text always round-trips and every length limit counts the bytes the module will see.
 inline QString FromAnsi(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
 inline QByteArray ToAnsi(const QString& text) { return text.toLatin1(); }
+
+// Text typed for the module as the bytes it will store: Latin-1, one byte per character, the
+// same code page that reads the module's texts, so that what the console shows it can send back
+// unchanged. Nothing when a character has no Latin-1 byte or is a control character: silently
+// sent as "?", a key would lock the module out of its network.
+inline std::optional<QByteArray> ToModuleText(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u > 0xFF) return std::nullopt;
+    }
+    return text.toLatin1();
+}
 
 // Module text as a label shows it: control characters, which would break a one-line label or
 // hide what was sent, appear as their visible symbols (U+2400 block, or U+FFFD).

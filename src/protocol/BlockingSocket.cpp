@@ -1,7 +1,18 @@
 #include "BlockingSocket.h"
 
+#include <cerrno>
+
+#ifndef _WIN32
+#include <linux/sockios.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QSocketNotifier>
 
 #include "Ipv4Text.h"
 
@@ -49,7 +60,8 @@ bool BlockingSocket::Connect(const QString& host, std::uint16_t port, int timeou
     // Only a dotted-decimal address is ever connected to: a name would go to name resolution.
     const std::optional<std::uint32_t> address = ParseDottedDecimal(host);
     if (!address) return false;
-    socket_.connectToHost(QHostAddress(*address), port);
+    const QIODevice::OpenMode mode = unbuffered_ ? QIODevice::ReadWrite | QIODevice::Unbuffered : QIODevice::ReadWrite;
+    socket_.connectToHost(QHostAddress(*address), port, mode);
     // Some errors are raised inside connectToHost itself.
     while (socket_.state() != QAbstractSocket::ConnectedState) {
         if (socket_.state() == QAbstractSocket::UnconnectedState) return false;
@@ -67,9 +79,19 @@ bool BlockingSocket::Write(const std::uint8_t* data, std::size_t length, int tim
     const auto size = static_cast<qint64>(length);
     if (socket_.write(reinterpret_cast<const char*>(data), size) != size) return false;
     socket_.flush();
+    if (socket_.bytesToWrite() == 0) return true;
     QElapsedTimer elapsed;
     elapsed.start();
     while (socket_.bytesToWrite() > 0) {
+#ifndef _WIN32
+        // A peer that reads steadily frees room within a moment: wait for it on the descriptor,
+        // briefly, before a turn of the message loop, which costs far more per wait.
+        pollfd room{static_cast<int>(socket_.socketDescriptor()), POLLOUT, 0};
+        if (::poll(&room, 1, 1) > 0 && (room.revents & POLLOUT)) {
+            socket_.flush();
+            continue;
+        }
+#endif
         const int left = timeoutMs - static_cast<int>(elapsed.elapsed());
         if (!IsConnected() || left <= 0 || RunLoop(left) == WaitResult::Aborted) return false;
     }
@@ -98,6 +120,64 @@ std::size_t BlockingSocket::ReadAvailable(std::uint8_t* into, std::size_t capaci
 {
     const qint64 n = socket_.read(reinterpret_cast<char*>(into), static_cast<qint64>(capacity));
     return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+bool BlockingSocket::FinishSending(int timeoutMs)
+{
+    if (!IsConnected()) return false;
+#ifdef _WIN32
+    // The socket layer reads a reset as an ordinary close; without a descriptor of its own the
+    // end of the stream cannot be told apart here.
+    Close();
+    return true;
+#else
+    // The socket layer reads a reset like an ordinary close, so the end of the stream is watched
+    // on a descriptor of our own: the connection lives on in it once the socket lets go.
+    const int own = ::dup(static_cast<int>(socket_.socketDescriptor()));
+    if (own < 0) {
+        Close();
+        return true;
+    }
+    socket_.abort();
+    ::shutdown(own, SHUT_WR);
+    QSocketNotifier readable(own, QSocketNotifier::Read);
+    QObject::connect(&readable, &QSocketNotifier::activated, &loop_, [this] { loop_.exit(ExitReady); });
+    // What the kernel still holds for the peer: the bytes it has not acknowledged.
+    const auto unacknowledged = [own] {
+        int pending = 0;
+        return ::ioctl(own, SIOCOUTQ, &pending) == 0 ? pending : 0;
+    };
+    bool delivered = true;
+    int pending = unacknowledged();
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    for (;;) {
+        char scratch[512];
+        const ssize_t n = ::recv(own, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (n == 0) break;  // the peer closed after taking everything
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            delivered = false;  // reset: the peer stopped reading before the end
+            break;
+        }
+        if (n > 0) continue;  // nothing is expected back; whatever comes is dropped
+        // A slow peer may take a while to drain what is queued for it; one that takes nothing
+        // for the whole wait has stopped reading.
+        const int now = unacknowledged();
+        if (now < pending) sinceProgress.restart();
+        pending = now;
+        if (sinceProgress.elapsed() >= timeoutMs) {
+            delivered = pending == 0;  // all acknowledged, the peer just keeps the connection open
+            break;
+        }
+        if (RunLoop(pending > 0 ? 20 : timeoutMs - static_cast<int>(sinceProgress.elapsed())) == WaitResult::Aborted) {
+            delivered = false;
+            break;
+        }
+    }
+    readable.setEnabled(false);
+    ::close(own);
+    return delivered;
+#endif
 }
 
 void BlockingSocket::Close()

@@ -24,6 +24,9 @@ public:
 
     // Caps what is taken from the kernel: anything beyond stays there and is dropped on close.
     void SetReadLimit(std::size_t bytes);
+    // Writes go straight to the kernel instead of through the socket's own buffer: for a long
+    // stream of small writes, which would otherwise cost a notifier switch each.
+    void SetUnbuffered() { unbuffered_ = true; }
 
     // host must be a dotted-decimal IPv4 address; anything else fails without a lookup.
     bool Connect(const QString& host, std::uint16_t port, int timeoutMs);
@@ -33,6 +36,11 @@ public:
     // Waits up to timeoutMs for input; Ready as soon as any byte is there.
     WaitResult WaitForInput(int timeoutMs);
     std::size_t ReadAvailable(std::uint8_t* into, std::size_t capacity);
+    // Ends a one-way stream: tells the peer nothing more comes and waits for it to close. False
+    // when it reset the connection instead (it stopped reading before the end), or took nothing
+    // of what is still queued for it for timeoutMs; true when it closed, or acknowledged every
+    // byte and kept the connection open for timeoutMs. The connection is closed either way.
+    bool FinishSending(int timeoutMs);
     void Close();
 
     bool IsConnected() const;
@@ -45,6 +53,7 @@ private:
     QTcpSocket socket_;
     QEventLoop loop_;
     QTimer timer_;
+    bool unbuffered_ = false;
 };
 
 }  // namespace zqb

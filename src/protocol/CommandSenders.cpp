@@ -29,31 +29,41 @@ void QueueCommand(SessionContext& context, std::uint8_t code, std::uint8_t param
     context.session.queuedCommand = code;
 }
 
-bool ReplyAcknowledged(const SessionContext& context, std::size_t replyLength)
+bool ReplyAcknowledged(const SessionContext& context, const ExchangeResult& result)
 {
     const ReplyBuffer& reply = context.replyBuffer;
-    return replyLength > 0 && std::equal(FrameMagic.begin(), FrameMagic.end(), reply.begin()) &&
+    return result.Replied() && std::equal(FrameMagic.begin(), FrameMagic.end(), reply.begin()) &&
            reply[StatusOffset] == StatusAcknowledged;
+}
+
+bool ReplyRefused(const SessionContext& context, const ExchangeResult& result, std::uint8_t code)
+{
+    const ReplyBuffer& reply = context.replyBuffer;
+    return result.Replied() && result.replyLength > StatusOffset &&
+           std::equal(FrameMagic.begin(), FrameMagic.end(), reply.begin()) && reply[CodeOffset] == code &&
+           reply[StatusOffset] != StatusAcknowledged;
 }
 
 void RequestLocator(SessionContext& context) { QueueCommand(context, SetLocator); }
 
-void RequestImageChecksum(SessionContext& context, CommandTransport& transport)
+ExchangeResult RequestImageChecksum(SessionContext& context, CommandTransport& transport)
 {
-    if (!BeginCommand(context, GetImageChecksum)) return;
-    transport.ExchangeCommand(BuildGetImageChecksum(context.commandFrame, static_cast<std::uint32_t>(context.imageSum)));
+    if (!BeginCommand(context, GetImageChecksum)) return {};
+    return transport.ExchangeCommand(
+        BuildGetImageChecksum(context.commandFrame, static_cast<std::uint32_t>(context.imageSum)));
 }
 
-void AnnounceImageChecksum(SessionContext& context, CommandTransport& transport)
+ExchangeResult AnnounceImageChecksum(SessionContext& context, CommandTransport& transport)
 {
-    if (!BeginCommand(context, SendImageChecksum)) return;
-    transport.SendCommandOnly(BuildSendImageChecksum(context.commandFrame, static_cast<std::uint32_t>(context.imageSum)));
+    if (!BeginCommand(context, SendImageChecksum)) return {};
+    return transport.SendCommandOnly(
+        BuildSendImageChecksum(context.commandFrame, static_cast<std::uint32_t>(context.imageSum)));
 }
 
-void SendResetModule(SessionContext& context, CommandTransport& transport)
+ExchangeResult SendResetModule(SessionContext& context, CommandTransport& transport)
 {
-    if (!BeginCommand(context, ResetModule)) return;
-    transport.SendCommandOnly(BuildResetModule(context.commandFrame));
+    if (!BeginCommand(context, ResetModule)) return {};
+    return transport.SendCommandOnly(BuildResetModule(context.commandFrame));
 }
 
 }  // namespace zqb

@@ -9,18 +9,6 @@
 
 namespace zqb {
 
-// Holds ExchangeBusy for one operation and clears it on every way out, errors included.
-class CommandTransport::BusyScope {
-public:
-    explicit BusyScope(SessionContext& context) : context_(context) { context_.ExchangeBusy = true; }
-    ~BusyScope() { context_.ExchangeBusy = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    SessionContext& context_;
-};
-
 CommandTransport::CommandTransport(SessionContext& context, DeviceDisplay& display, ReplyHandler& replies)
     : context_(context), display_(display), replies_(replies)
 {
@@ -57,9 +45,10 @@ std::size_t CommandTransport::FrameLength(std::size_t length)
     return std::min(length, context_.commandFrame.size());
 }
 
-std::size_t CommandTransport::ExchangeCommand(std::size_t length)
+ExchangeResult CommandTransport::ExchangeCommand(std::size_t length)
 {
-    if (context_.ExchangeBusy) return 0;
+    using Kind = ExchangeResult::Kind;
+    if (context_.ExchangeBusy) return {Kind::Dropped};
     BusyScope busy(context_);
     DeviceSession& s = context_.session;
     CommandFrame& frame = context_.commandFrame;
@@ -68,7 +57,7 @@ std::size_t CommandTransport::ExchangeCommand(std::size_t length)
 
     BlockingSocket socket;
     socket.SetReadLimit(context_.replyBuffer.size());
-    if (!ConnectToModule(socket)) return 0;
+    if (!ConnectToModule(socket)) return {Kind::NotConnected};
 
     std::fill_n(context_.replyBuffer.begin(), ReplyClearedBytes, std::uint8_t{0});
     std::copy(FrameMagic.begin(), FrameMagic.end(), frame.begin());
@@ -82,7 +71,7 @@ std::size_t CommandTransport::ExchangeCommand(std::size_t length)
     }
     if (!socket.Write(frame.data(), length)) {
         ReportLostConnection(socket);
-        return 0;
+        return {Kind::ConnectionLost};
     }
 
     bool gotInput = false;
@@ -94,29 +83,31 @@ std::size_t CommandTransport::ExchangeCommand(std::size_t length)
         const auto result = socket.WaitForInput(timing_.replyWaitMs);
         if (result == BlockingSocket::WaitResult::Closed) {
             ReportLostConnection(socket);
-            return 0;
+            return {Kind::ConnectionLost};
         }
         if (result == BlockingSocket::WaitResult::Aborted) {
             socket.Close();
-            return 0;
+            return {Kind::ConnectionLost};
         }
     }
     // After the last wait the buffer is not looked at again.
     if (!gotInput) {
         socket.Close();
         s.replyOverdue = 1;
-        return 0;
+        return {Kind::NoReply};
     }
 
     const std::size_t received = socket.ReadAvailable(context_.replyBuffer.data(), context_.replyBuffer.size());
     socket.Close();
-    if (received > 0) replies_.HandleReply(received);
-    return received;
+    if (received == 0) return {Kind::NoReply};
+    replies_.HandleReply(received);
+    return {Kind::Replied, received};
 }
 
-bool CommandTransport::SendCommandOnly(std::size_t length)
+ExchangeResult CommandTransport::SendCommandOnly(std::size_t length)
 {
-    if (context_.ExchangeBusy) return false;
+    using Kind = ExchangeResult::Kind;
+    if (context_.ExchangeBusy) return {Kind::Dropped};
     BusyScope busy(context_);
     DeviceSession& s = context_.session;
     s.overdueTicks = 0;
@@ -124,14 +115,14 @@ bool CommandTransport::SendCommandOnly(std::size_t length)
     s.replyOverdue = 0;
 
     BlockingSocket socket;
-    if (!ConnectToModule(socket)) return false;
+    if (!ConnectToModule(socket)) return {Kind::NotConnected};
     std::copy(FrameMagic.begin(), FrameMagic.end(), context_.commandFrame.begin());
     if (!socket.Write(context_.commandFrame.data(), FrameLength(length))) {
         ReportLostConnection(socket);
-        return false;
+        return {Kind::ConnectionLost};
     }
     socket.Close();
-    return true;
+    return {Kind::Sent};
 }
 
 }  // namespace zqb

@@ -28,6 +28,8 @@ struct DeviceSession {
 
     std::uint8_t commandInFlight = 0;
     std::uint8_t retryCount = 0;
+    // Re-issues of GetImageChecksum: counted on their own, the link timer resets retryCount.
+    std::uint8_t checksumRetries = 0;
     std::uint8_t replyOverdue = 0;
     std::uint32_t overdueTicks = 0;
     std::uint32_t overdueLimit = 0;
@@ -68,6 +70,9 @@ struct DeviceSession {
     std::int32_t replyLength = 0;
     FunctionRecord functionRecord{};
     DeviceConfigRecord deviceConfigRecord{};
+    // 1 while deviceConfigRecord is the module's own: a whole link record from model 184 came,
+    // and no reset to defaults has been sent since. Settings are written only while it is 1.
+    std::uint8_t deviceConfigRecordValid = 0;
     std::uint8_t firstActivationDone = 0;
 };
 

@@ -103,6 +103,7 @@ void ReplyHandler::HandleReply(std::size_t length)
     case GetImageChecksum:
         TakeImageChecksum();
         s.commandInFlight = 0;
+        s.checksumRetries = 0;
         break;
     default:
         if (!acknowledged) {
@@ -168,7 +169,12 @@ void ReplyHandler::TakeLinkRecord()
         s.doMask = 1;
         s.diMask = 3;
         s.modelKnown = 1;
-        std::copy_n(At(LinkField::deviceConfigRecord), DeviceConfigRecordSize, s.deviceConfigRecord.begin());
+        // Only a whole record replaces the copy: a reply cut short would leave zeros, or bytes
+        // of an earlier reply, where the module's settings should be.
+        if (static_cast<std::size_t>(s.replyLength) >= LinkRecordLength) {
+            std::copy_n(At(LinkField::deviceConfigRecord), DeviceConfigRecordSize, s.deviceConfigRecord.begin());
+            s.deviceConfigRecordValid = 1;
+        }
     }
     display_.SetModelText(modelText);
 
@@ -293,6 +299,24 @@ void ReplyHandler::OverdueTick()
     if (context_.ExchangeBusy) return;
     ++s.overdueTicks;
     if (s.overdueTicks < s.overdueLimit) return;
+    s.overdueTicks = 0;
+    // The image check is counted on its own: the link timer resets retryCount on every tick, so
+    // a module that never answers it would be asked again every 4 s for good.
+    if (s.commandInFlight == GetImageChecksum) {
+        if (s.checksumRetries < 3) {
+            ++s.checksumRetries;
+            // Said before the re-issue, whose answer brings the verdict that must stay on show.
+            display_.SetPanelText(StatusPanel::Message, QStringLiteral("Retry transfer %1").arg(s.checksumRetries));
+            ReissueCommand();
+        } else {
+            s.checksumRetries = 0;
+            s.commandInFlight = 0;
+            s.replyOverdue = 0;
+            display_.SetPanelText(StatusPanel::Message, RetryTimeoutText);
+            display_.ShowChecksumVerdict(false, ChecksumMismatchText);
+        }
+        return;
+    }
     if (s.retryCount < 3) {
         ++s.retryCount;
         ReissueCommand();
@@ -301,9 +325,8 @@ void ReplyHandler::OverdueTick()
         s.retryCount = 0;
         s.commandInFlight = 0;
         s.replyOverdue = 0;
-        display_.SetPanelText(StatusPanel::Message, QStringLiteral("Retry timeout, abort transfer!"));
+        display_.SetPanelText(StatusPanel::Message, RetryTimeoutText);
     }
-    s.overdueTicks = 0;
 }
 
 }  // namespace zqb

@@ -51,6 +51,7 @@ inline const QString ModelName184 = QStringLiteral("zQB-AO4K DAC Node");
 inline const QString UnknownModelText = QStringLiteral("Unknow Device??");
 inline const QString ChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
 inline const QString ChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
+inline const QString RetryTimeoutText = QStringLiteral("Retry timeout, abort transfer!");
 
 // "Set Function Cfg. refused (status 21)": what a command's refusal shows, short enough for the
 // message panel. Empty for codes the console never sends.

@@ -38,4 +38,17 @@ private:
     std::unique_ptr<std::uint8_t[]> transferBuffer_;
 };
 
+// Holds ExchangeBusy for one operation (an exchange, or a file's data phase) and clears it on
+// every way out, errors included.
+class BusyScope {
+public:
+    explicit BusyScope(SessionContext& context) : context_(context) { context_.ExchangeBusy = true; }
+    ~BusyScope() { context_.ExchangeBusy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    SessionContext& context_;
+};
+
 }  // namespace zqb

@@ -79,7 +79,8 @@ protected:
     ScriptedDialogs dialogs;
     SimulatedHostNetwork hostBackend;
     HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
-    ModuleLink link{hostNetwork, dialogs};
+    RecordingPauses pauses;
+    ModuleLink link{hostNetwork, dialogs, pauses};
     SessionContext& context = link.Context();
     std::unique_ptr<TForm1> form;
 };

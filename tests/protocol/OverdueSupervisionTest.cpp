@@ -10,6 +10,7 @@ protected:
     void Overdue(std::uint8_t inFlight)
     {
         context.session.commandInFlight = inFlight;
+        context.session.retryCount = 0;  // as the link timer's ticks leave it
         context.session.replyOverdue = 1;
         context.session.overdueTicks = 0;
         context.session.overdueLimit = 40;

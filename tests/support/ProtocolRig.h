@@ -61,7 +61,8 @@ public:
     SimulatedHostNetwork hostBackend;
     HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
     RecordingDisplay display;
-    ModuleLink link{display, hostNetwork, dialogs};
+    RecordingPauses pauses;
+    ModuleLink link{display, hostNetwork, dialogs, pauses};
     SessionContext& context = link.Context();
     CommandTransport& transport = link.Transport();
     ReplyHandler& replies = link.Replies();

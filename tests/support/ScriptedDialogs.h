@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 #include "Dialogs.h"
 #include "Pauses.h"
@@ -59,11 +60,17 @@ private:
     std::deque<Expectation> expected_;
 };
 
-// Pauses that are recorded instead of slept.
+// Pauses that are recorded instead of slept; `realMs` of each is slept for real, so that a
+// simulated module on its own thread can take what was sent before the pause.
 class RecordingPauses : public Pauses {
 public:
-    void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+    void Pause(int milliseconds) override
+    {
+        pauses.push_back(milliseconds);
+        if (realMs > 0) QThread::msleep(static_cast<unsigned long>(realMs));
+    }
     std::vector<int> pauses;
+    int realMs = 0;
 };
 
 }  // namespace zqb::test

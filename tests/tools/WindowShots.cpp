@@ -58,7 +58,8 @@ int main(int argc, char** argv)
     LoggingDialogs dialogs;
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
-    zqb::ModuleLink link(hostNetwork, dialogs);
+    zqb::ThreadPauses pauses;
+    zqb::ModuleLink link(hostNetwork, dialogs, pauses);
     zqb::SessionContext& context = link.Context();
     context.session.hostAddress = QStringLiteral("127.0.0.1");
     context.session.hostPort = module->Port();

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "FileTransfer.h"
+#include "ModuleLink.h"
+
+namespace zqb {
+
+inline const QByteArray SettingsFileName = "/local/syscfg.cfg";
+
+// Writes DeviceConfigRecord whole to the module as its settings file. Refused, with nothing
+// sent, while the record is not the module's own (no whole link record since the start or since
+// a reset to defaults): it would overwrite every setting with zeros or with old values.
+TransferResult SendConfigRecord(ModuleLink& link, FileTransfer& transfer);
+
+inline const QString SettingsNotReadText =
+    QStringLiteral("the module's settings have not been read since it started or was reset; link it again first");
+
+}  // namespace zqb

@@ -1,0 +1,131 @@
+// The module's settings record: each patch writes only its own bytes, and the record is written
+// back only when it is the module's own.
+#include <random>
+
+#include "CommandBuilders.h"
+#include "CommandCodes.h"
+#include "CommandSenders.h"
+#include "ConfigRecordPatch.h"
+#include "SettingsFile.h"
+#include "TransferRig.h"
+
+namespace zqb::test {
+namespace {
+
+DeviceConfigRecord RandomRecord(unsigned seed)
+{
+    std::mt19937 random(seed);
+    DeviceConfigRecord record{};
+    for (auto& byte : record) byte = static_cast<std::uint8_t>(random());
+    return record;
+}
+
+QByteArray Bytes(const DeviceConfigRecord& record, std::size_t from, std::size_t count)
+{
+    return QByteArray(reinterpret_cast<const char*>(record.data()) + from, static_cast<qsizetype>(count));
+}
+
+// Each patch over a record of random bytes: the bytes it names take the listed values, every
+// other byte stays as it was.
+TEST(SettingsRecordPatches, EachWritesOnlyItsOwnBytes)
+{
+    struct Write {
+        std::size_t offset;
+        QByteArray bytes;
+    };
+    struct Case {
+        const char* what;
+        std::function<void(DeviceConfigRecord&)> patch;
+        std::vector<Write> writes;
+    };
+    const QByteArray ssid31(31, 'S');
+    const Case cases[] = {
+        {"AP, WPA/WPA2, 31-byte SSID, 15-byte key",
+         [&](auto& r) { PatchApSettings(r, ssid31, QByteArray(15, 'k')); },
+         {{32, Hex("0F") + QByteArray(15, 'k')}, {0, Hex("1F") + ssid31}}},
+        {"AP, open: key area zeroed, SSID after it", [](auto& r) { PatchApSettings(r, "xy", {}); },
+         {{32, QByteArray(16, '\0')}, {0, Hex("02") + "xy"}}},
+        {"station, open", [](auto& r) { PatchStationSettings(r, "LabNet", StationKeyType::Open, "ignored"); },
+         {{80, QByteArray(16, '\0')}, {168, Hex("01 00")}, {48, Hex("06") + "LabNet"}}},
+        {"station, WEP", [](auto& r) { PatchStationSettings(r, "Lab", StationKeyType::Wep, "12345678"); },
+         {{80, Hex("08") + "12345678"}, {168, Hex("01 01")}, {48, Hex("03") + "Lab"}}},
+        {"fixed address", [](auto& r) { PatchStaticAddress(r, {192, 168, 1, 10}, {255, 255, 255, 0}, {192, 168, 1, 1}); },
+         {{96, Hex("01 C0 A8 01 0A FF FF FF 00 C0 A8 01 01")}}},
+        {"fixed address deleted", [](auto& r) { PatchStaticAddressDeleted(r); }, {{96, QByteArray(16, '\0')}}},
+        {"location", [](auto& r) { PatchLocation(r, "Pump house"); }, {{128, Hex("0A") + "Pump house"}}},
+        {"Modbus 502, 30 s", [](auto& r) { PatchModbus(r, 502, 30); }, {{164, Hex("01 01 F6")}, {172, Hex("01 00 1E")}}},
+        {"Wi-Fi mode AP", [](auto& r) { PatchWifiMode(r, 2); }, {{160, Hex("01 02")}}},
+        {"10 V calibration", [](auto& r) { PatchCalibrationPoint(r, 0, 4000); }, {{192, Hex("01 0F A0")}}},
+        {"4 mA calibration", [](auto& r) { PatchCalibrationPoint(r, 1, 819); }, {{200, Hex("01 03 33")}}},
+    };
+    unsigned seed = 1;
+    for (const Case& c : cases) {
+        const DeviceConfigRecord before = RandomRecord(seed++);
+        DeviceConfigRecord record = before;
+        c.patch(record);
+        DeviceConfigRecord expected = before;
+        for (const Write& w : c.writes) std::copy(w.bytes.begin(), w.bytes.end(), expected.begin() + w.offset);
+        for (std::size_t i = 0; i < record.size(); ++i)
+            EXPECT_EQ(record[i], expected[i]) << c.what << ", byte " << i;
+    }
+}
+
+TEST(SettingsRecordPatches, ShorterTextKeepsTheOldTailAndWritingTheAddressKeepsTheSpareBytes)
+{
+    DeviceConfigRecord record{};
+    PatchApSettings(record, "abcdef", {});
+    PatchApSettings(record, "xy", {});
+    EXPECT_EQ(Bytes(record, 0, 7), Hex("02") + "xycdef");
+
+    record.fill(0x77);
+    PatchStaticAddressDeleted(record);
+    PatchStaticAddress(record, {10, 0, 5, 20}, {255, 255, 255, 0}, {10, 0, 5, 1});
+    EXPECT_EQ(record[96], 1);
+    EXPECT_EQ(Bytes(record, 109, 3), QByteArray(3, '\0')) << "left as the deletion made them";
+}
+
+class SettingsFileWrites : public TransferRig {
+protected:
+    void ExchangeGetLink()
+    {
+        ASSERT_TRUE(BeginCommand(context, GetLink));
+        transport.ExchangeCommand(BuildGetLink(context.commandFrame));
+    }
+};
+
+TEST_F(SettingsFileWrites, TheModulesOwnRecordGoesBackWithOnlyThePatchChanged)
+{
+    StartModule();
+    module.Update([](zqbsim::ModuleState& s) {
+        for (std::size_t i = 0; i < s.configRecord.size(); ++i) s.configRecord[i] = static_cast<std::uint8_t>(i * 7);
+    });
+    ExchangeGetLink();
+    ASSERT_EQ(context.session.deviceConfigRecordValid, 1);
+    DeviceConfigRecord expected = module.State().configRecord;
+    PatchLocation(context.session.deviceConfigRecord, "Bay 4");
+    PatchLocation(expected, "Bay 4");
+    ASSERT_TRUE(SendConfigRecord(link, transfer).Sent());
+    EXPECT_EQ(Stored(SettingsFileName), Bytes(expected, 0, 256));
+}
+
+// A record that never came whole is never written: it would replace every setting of the module
+// with zeros, or with bytes of an earlier reply.
+TEST_F(SettingsFileWrites, NoWriteUntilAWholeRecordCame)
+{
+    StartModule();
+    EXPECT_EQ(SendConfigRecord(link, transfer).step, TransferStep::BadRequest) << "before any link record";
+
+    zqbsim::Misbehaviour cut;
+    cut.replyLength = 300;  // the record would start at 250 and end at 505
+    module.SetBehaviour(cut);
+    ExchangeGetLink();
+    EXPECT_EQ(context.session.linked, 1) << "the front of the record is taken as usual";
+    EXPECT_EQ(context.session.deviceConfigRecord, DeviceConfigRecord{}) << "but not the settings";
+    const TransferResult refused = SendConfigRecord(link, transfer);
+    EXPECT_EQ(refused.step, TransferStep::BadRequest);
+    EXPECT_EQ(refused.reason, SettingsNotReadText);
+    EXPECT_EQ(module.Files().count(SettingsFileName), 0u);
+}
+
+}  // namespace
+}  // namespace zqb::test

@@ -38,6 +38,7 @@ TForm3::TForm3(ModuleLink& link, QWidget* parent)
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setGeometry(108, RowTop(row), 84, 20);
         auto* clear = new QPushButton(QStringLiteral("Clear"), this);
+        clear->setAccessibleName(QStringLiteral("Clear DI %1 counter").arg(row));
         clear->setGeometry(202, RowTop(row), 48, 21);
         const auto input = static_cast<std::uint8_t>(row);
         connect(clear, &QPushButton::clicked, this, [this, input] { ClearClick(input); });

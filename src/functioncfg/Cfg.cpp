@@ -82,11 +82,12 @@ QLabel* ValueLabel(QWidget* parent, const QString& text, int left, int top, int 
     return label;
 }
 
-FunctionTrackBar* Bar(QWidget* parent, Qt::Orientation orientation, int maximum, int position, int tickInterval,
-                      int left, int top, int width, int height)
+FunctionTrackBar* Bar(QWidget* parent, const QString& name, Qt::Orientation orientation, int maximum, int position,
+                      int tickInterval, int left, int top, int width, int height)
 {
     auto* bar = new FunctionTrackBar(orientation, maximum, position, tickInterval, parent);
     bar->setGeometry(left, top, width, height);
+    bar->setAccessibleName(name);
     return bar;
 }
 
@@ -136,11 +137,11 @@ void TForm4::BuildControls()
     CheckBox6 = Check(GroupBox6, QStringLiteral("DI1 Trig DO Enable"), 180, 21, 157, 17, Tahoma(12, Bold));
     Label11 = CaptionLabel(GroupBox6, QStringLiteral("Delay to ON"), 49, 56, 72, 13, Navy);
     Label2 = ValueLabel(GroupBox6, QStringLiteral("0 Sec"), 67, 72, 40, 16, Red);
-    TrackBar1 = Bar(GroupBox6, Qt::Vertical, 10, 10, 1, 68, 87, 26, 85);
+    TrackBar1 = Bar(GroupBox6, QStringLiteral("DO delay to on"), Qt::Vertical, 10, 10, 1, 68, 87, 26, 85);
     Label13 = CaptionLabel(GroupBox6, QStringLiteral("Time to Hold"), 209, 44, 81, 13, Navy);
     Label3 = CaptionLabel(GroupBox6, QStringLiteral("After DI release"), 200, 56, 97, 13, Navy);
     Label4 = ValueLabel(GroupBox6, QStringLiteral("0 Sec"), 225, 72, 40, 13, Red);
-    TrackBar2 = Bar(GroupBox6, Qt::Vertical, 10, 10, 1, 228, 87, 26, 85);
+    TrackBar2 = Bar(GroupBox6, QStringLiteral("DO time to hold after DI release"), Qt::Vertical, 10, 10, 1, 228, 87, 26, 85);
 
     GroupBox7 = Group(GroupBox5, QStringLiteral("DAC Output Waveform"), 362, 45, 364, 233);
     Image5 = new QLabel(GroupBox7);
@@ -157,21 +158,21 @@ void TForm4::BuildControls()
     Label10 = ValueLabel(GroupBox7, QStringLiteral("0 Sec"), 166, 127, 35, 13, Blue, true);
     Label8 = ValueLabel(GroupBox7, QStringLiteral("0 Sec"), 234, 127, 40, 13, Orange, true);
     Label12 = ValueLabel(GroupBox7, QStringLiteral("0 Sec"), 309, 127, 35, 13, Green, true);
-    TrackBar7 = Bar(GroupBox7, Qt::Vertical, 100, 100, 10, 25, 144, 26, 86);
-    TrackBar5 = Bar(GroupBox7, Qt::Vertical, 100, 100, 10, 97, 144, 26, 86);
-    TrackBar8 = Bar(GroupBox7, Qt::Vertical, 10, 10, 1, 168, 144, 26, 86);
-    TrackBar6 = Bar(GroupBox7, Qt::Vertical, 10, 10, 1, 240, 144, 26, 86);
-    TrackBar9 = Bar(GroupBox7, Qt::Vertical, 10, 10, 1, 313, 144, 26, 86);
+    TrackBar7 = Bar(GroupBox7, QStringLiteral("DAC off value"), Qt::Vertical, 100, 100, 10, 25, 144, 26, 86);
+    TrackBar5 = Bar(GroupBox7, QStringLiteral("DAC on value"), Qt::Vertical, 100, 100, 10, 97, 144, 26, 86);
+    TrackBar8 = Bar(GroupBox7, QStringLiteral("DAC ton"), Qt::Vertical, 10, 10, 1, 168, 144, 26, 86);
+    TrackBar6 = Bar(GroupBox7, QStringLiteral("DAC thold"), Qt::Vertical, 10, 10, 1, 240, 144, 26, 86);
+    TrackBar9 = Bar(GroupBox7, QStringLiteral("DAC toff"), Qt::Vertical, 10, 10, 1, 313, 144, 26, 86);
 
     GroupBox1 = Group(GroupBox5, QStringLiteral("DAC Output Select"), 3, 277, 353, 81);
     CheckBox5 = Check(GroupBox1, QStringLiteral("DI0 Trig DAC Enable"), 3, 22, 149, 17, Tahoma(13, Bold));
     Label20 = CaptionLabel(GroupBox1, QStringLiteral("Delay ON:"), 158, 23, 63, 13, Navy);
     Label5 = ValueLabel(GroupBox1, QStringLiteral("0 Sec"), 227, 23, 40, 13, Red);
-    TrackBar3 = Bar(GroupBox1, Qt::Horizontal, 15, 0, 1, 273, 17, 71, 26);
+    TrackBar3 = Bar(GroupBox1, QStringLiteral("DI0 DAC delay on"), Qt::Horizontal, 15, 0, 1, 273, 17, 71, 26);
     CheckBox7 = Check(GroupBox1, QStringLiteral("DI1 Trig DAC Enable"), 3, 49, 149, 17, Tahoma(13, Bold));
     Label1 = CaptionLabel(GroupBox1, QStringLiteral("Delay ON:"), 158, 50, 63, 13, Navy);
     Label6 = ValueLabel(GroupBox1, QStringLiteral("0 Sec"), 227, 49, 40, 13, Red);
-    TrackBar4 = Bar(GroupBox1, Qt::Horizontal, 15, 0, 1, 273, 42, 71, 26);
+    TrackBar4 = Bar(GroupBox1, QStringLiteral("DI1 DAC delay on"), Qt::Horizontal, 15, 0, 1, 273, 42, 71, 26);
 
     SpeedButton7 = Button(GroupBox5, QStringLiteral("Load File"), LoadFilePicture(), 397, 289);
     SpeedButton10 = Button(GroupBox5, QStringLiteral("Read Device"), ReadDevicePicture(), 599, 289);

@@ -83,6 +83,7 @@ void AnalogOutputPanel::BuildAnalogBox(QGroupBox* box)
     TrackBar1->setTickPosition(QSlider::TicksBothSides);
     TrackBar1->setTickInterval(MaxCode);  // marks at the two ends only
     TrackBar1->setToolTip(QStringLiteral("DAC Value Adj. TrackBar"));
+    TrackBar1->setAccessibleName(QStringLiteral("DAC Value Adj. TrackBar"));
     TrackBar1->installEventFilter(this);
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
 
@@ -94,9 +95,12 @@ void AnalogOutputPanel::BuildAnalogBox(QGroupBox* box)
 
     Image6 = new ImageButton(MakeIcon(IconKind::StepDown), QStringLiteral("Function Configuration"), box);
     Image6->move(12, 172);
+    // Both step buttons carry the same hint; a screen reader needs to tell them apart.
+    Image6->setAccessibleName(QStringLiteral("DAC step down"));
     connect(Image6, &QToolButton::clicked, this, [this] { Image6Click(); });
     Image7 = new ImageButton(MakeIcon(IconKind::StepUp), QStringLiteral("Function Configuration"), box);
     Image7->move(381, 172);
+    Image7->setAccessibleName(QStringLiteral("DAC step up"));
     connect(Image7, &QToolButton::clicked, this, [this] { Image7Click(); });
 
     CheckBox2 = MakeCheckBox(QStringLiteral("4~20mA"), QStringLiteral("4~20mA output range"), box, 24, 214);

@@ -117,6 +117,7 @@ void TForm1::BuildStatusBox()
     Label6->setFont(TahomaFont(11));
     Label6->setGeometry(9, 100, 64, 18);
     Edit2 = new QLineEdit(GroupBox3);
+    Edit2->setAccessibleName(QStringLiteral("Device IP"));
     Edit2->setGeometry(76, 98, 104, 22);
     Edit2->setFont(TahomaFont(11, true));
     SpeedButton5 = new QPushButton(QStringLiteral("Static IP"), GroupBox3);
@@ -171,7 +172,7 @@ void TForm1::RequestLocator() { zqb::RequestLocator(context_); }
 
 // The dialogs refuse to open while an exchange runs: their modal loop would run inside the
 // exchange's socket wait and hold the exchange until they close.
-void TForm1::Image1Click() { form2_->Image1Click(); }
+void TForm1::Image1Click() { form2_->OpenSetup(); }
 
 void TForm1::Image2Click()
 {

@@ -117,6 +117,44 @@ void DrawApply(QPainter& p)
     p.drawPath(tick);
 }
 
+// A circle of arrows turning back: the factory settings.
+void DrawReset(QPainter& p)
+{
+    p.setPen(QPen(Orange, 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4, 4, 16, 16), 120 * 16, -300 * 16);
+    QPainterPath head;
+    head.moveTo(2.5, 4);
+    head.lineTo(9.5, 4.5);
+    head.lineTo(5, 10.5);
+    head.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Orange);
+    p.drawPath(head);
+}
+
+// An arrow down into a chip: new firmware.
+void DrawUpdate(QPainter& p)
+{
+    p.setPen(QPen(Grey, 1.5));
+    p.setBrush(QColor(230, 230, 230));
+    p.drawRect(QRectF(5.5, 14.5, 13, 7));
+    for (int x : {8, 12, 16}) p.drawLine(QPointF(x, 21.5), QPointF(x, 23.5));
+    p.setPen(QPen(Blue, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(12, 1.5), QPointF(12, 11));
+    p.drawLine(QPointF(7.5, 7), QPointF(12, 11.5));
+    p.drawLine(QPointF(16.5, 7), QPointF(12, 11.5));
+}
+
+// The power sign: restart.
+void DrawReboot(QPainter& p)
+{
+    p.setPen(QPen(QColor(200, 40, 40), 2.6, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4, 5, 16, 16), 125 * 16, -250 * 16);
+    p.drawLine(QPointF(12, 2.5), QPointF(12, 11));
+}
+
 }  // namespace
 
 QIcon MakeIcon(IconKind kind, int size)
@@ -135,6 +173,9 @@ QIcon MakeIcon(IconKind kind, int size)
     case IconKind::StepDown: DrawArrow(p, false); break;
     case IconKind::StepUp: DrawArrow(p, true); break;
     case IconKind::Apply: DrawApply(p); break;
+    case IconKind::Reset: DrawReset(p); break;
+    case IconKind::Update: DrawUpdate(p); break;
+    case IconKind::Reboot: DrawReboot(p); break;
     }
     p.end();
     return QIcon(pixmap);

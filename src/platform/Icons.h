@@ -14,6 +14,9 @@ enum class IconKind {
     StepDown,       // left arrow
     StepUp,         // right arrow
     Apply,          // check mark
+    Reset,          // arrows turning back
+    Update,         // arrow into a chip
+    Reboot,         // power sign
 };
 
 QIcon MakeIcon(IconKind kind, int size = 24);

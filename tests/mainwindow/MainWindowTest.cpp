@@ -197,7 +197,7 @@ TEST_F(MainWindow, EveryCaptionFitsItsControl)
     EXPECT_EQ(ClippedCaptions(*form), QStringList{}) << "linked";
     form->Analog().CheckBox2->setChecked(true);
     EXPECT_EQ(ClippedCaptions(*form), QStringList{}) << "4~20mA";
-    for (QDialog* window : std::initializer_list<QDialog*>{&form->CounterWindow(), &form->FunctionWindow()}) {
+    for (QDialog* window : std::initializer_list<QDialog*>{&form->CounterWindow(), &form->FunctionWindow(), &form->SetupWindow()}) {
         window->show();
         EXPECT_EQ(ClippedCaptions(*window), QStringList{}) << window->windowTitle().toStdString();
         window->hide();

@@ -71,6 +71,8 @@ int main(int argc, char** argv)
     form.Timer3().Stop();
     form.show();
     bool ok = Save(form, folder, "main-no-module");
+    form.SetupWindow().ShowSessionSettings();
+    ok = Save(form.SetupWindow(), folder, "setup-before-link") && ok;
     form.FormActivate();
     link.Supervisor().LinkTimerTick();
     ok = Save(form, folder, "main-linked") && ok;
@@ -80,6 +82,7 @@ int main(int argc, char** argv)
     link.Supervisor().LinkTimerTick();
     ok = Save(form.CounterWindow(), folder, "counter") && ok;
     ok = Save(form.FunctionWindow(), folder, "function") && ok;
-    ok = Save(form.SetupWindow(), folder, "setup") && ok;
+    form.SetupWindow().ShowSessionSettings();
+    ok = Save(form.SetupWindow(), folder, "setup-linked") && ok;
     return ok ? 0 : 1;
 }

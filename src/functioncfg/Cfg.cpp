@@ -200,6 +200,7 @@ void TForm4::WireHandlers()
 void TForm4::OpenFunctionWindow()
 {
     if (context_.ExchangeBusy) return;
+    pollBeforeOpening_ = context_.session.LinkPollEnabled;
     context_.session.LinkPollEnabled = 0;
     if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
     exec();
@@ -267,11 +268,15 @@ void TForm4::SpeedButton10Click()
 }
 
 // The link work paused at opening resumes, and the GetLink queued here brings the module's own
-// function back into the window.
+// function back into the window. Without a link the poll is given back as it was: the icon
+// opens after a model-184 reply from another address, and a poll left off would never return.
 void TForm4::FormClose()
 {
     DeviceSession& session = context_.session;
-    if (!session.DeviceEverLinked) return;
+    if (!session.DeviceEverLinked) {
+        session.LinkPollEnabled = pollBeforeOpening_;
+        return;
+    }
     link_.Supervisor().RequestLink();
     session.LinkPollEnabled = 1;
     link_.Display().SetPanelText(StatusPanel::Message, QString());

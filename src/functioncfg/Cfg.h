@@ -118,6 +118,7 @@ private:
     ModuleLink& link_;
     SessionContext& context_;
     Dialogs& dialogs_;
+    std::uint8_t pollBeforeOpening_ = 1;
 };
 
 }  // namespace zqb

@@ -100,7 +100,7 @@ TEST_F(FunctionWindowLife, OpeningWhileAnExchangeRunsDoesNothing)
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(FunctionWindowLife, ClosingBeforeAnyLinkLeavesTheStatusAndThePollAlone)
+TEST_F(FunctionWindowLife, ClosingBeforeAnyLinkLeavesTheStatusAloneAndGivesThePollBack)
 {
     display.SetPanelText(StatusPanel::Message, "Connect Timeout");
     context.session.LinkPollEnabled = 1;
@@ -109,8 +109,8 @@ TEST_F(FunctionWindowLife, ClosingBeforeAnyLinkLeavesTheStatusAndThePollAlone)
     EXPECT_EQ(pollWhileOpen, 0);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(display.Message(), "Connect Timeout");
-    EXPECT_EQ(Scans(), 0);
-    EXPECT_EQ(context.session.LinkPollEnabled, 0);
+    EXPECT_EQ(Scans(), 0) << "no GetLink queued without a link";
+    EXPECT_EQ(context.session.LinkPollEnabled, 1) << "a module linked later is polled";
 }
 
 TEST_F(FunctionWindowLife, ClosingAfterALinkQueuesGetLinkAndResumesThePoll)

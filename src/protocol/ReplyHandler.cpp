@@ -180,7 +180,12 @@ void ReplyHandler::TakeLinkRecord()
 
     const std::uint8_t* address = At(LinkField::moduleAddress);
     const QString reported = QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
-    if (reported != s.hostAddress) return;  // another module answered: take nothing more
+    if (reported != s.hostAddress) {
+        // Another module answered, or one that reports another address: take nothing more, and
+        // say so instead of leaving "Get Device Linked!!" up while nothing is linked.
+        display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Reports IP: ") + reported);
+        return;
+    }
 
     QStringList mac;
     const std::uint8_t* macBytes = At(LinkField::macAddress);

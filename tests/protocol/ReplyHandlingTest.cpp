@@ -122,7 +122,8 @@ TEST_F(ReplyHandling, LinkRecordFromAnotherAddressShowsOnlyTheModel)
 {
     Handle(GetLink, LinkRecord(184, "7F 00 00 02"));
     EXPECT_EQ(display.modelText, QStringLiteral("zQB-AO4K DAC Node"));
-    EXPECT_EQ(display.PanelText(StatusPanel::LinkState), QStringLiteral("Get Device Linked!!"));
+    EXPECT_EQ(display.PanelText(StatusPanel::LinkState), QStringLiteral("Reports IP: 127.0.0.2"))
+        << "not linked, and said so";
     EXPECT_EQ(context.session.deviceConfigRecord[0], 255) << "the configuration copy is taken before the address check";
     EXPECT_EQ(context.session.linked, 0);
     EXPECT_EQ(display.locationText, QString());

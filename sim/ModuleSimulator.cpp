@@ -77,6 +77,7 @@ public:
     // Closes at once, throwing away whatever is unread or unsent.
     void Drop();
     void ResetConnection();
+    void ResetOnClose();
     // Closes once what is queued to send has gone out.
     void HangUp();
     // When the peer has closed already, takes what it sent and its close now.
@@ -334,6 +335,8 @@ Connection::Connection(Server& server, Shared& shared, QTcpSocket* socket, std::
 
 Connection::~Connection()
 {
+    // A module that goes away with part of a file unread resets the data connection.
+    if (!gone_ && data_ && received_ < static_cast<qint64>(data_->length)) ResetOnClose();
     LogClosed();
     server_.Forget(this);
 }
@@ -376,6 +379,8 @@ void Connection::OnDisconnected()
 void Connection::Drop()
 {
     if (gone_) return;
+    // Part of a file left unread: the close resets the connection, as the module's does.
+    if (data_ && received_ < static_cast<qint64>(data_->length)) ResetOnClose();
     gone_ = true;
     grace_.stop();
     idle_.stop();
@@ -392,12 +397,16 @@ void Connection::Drop()
 // connection: the sender learns that not all of it arrived.
 void Connection::ResetConnection()
 {
-    const int fd = static_cast<int>(socket_->socketDescriptor());
-    if (fd >= 0) {
-        const linger immediately{1, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
-    }
+    ResetOnClose();
     Drop();
+}
+
+void Connection::ResetOnClose()
+{
+    const int fd = static_cast<int>(socket_->socketDescriptor());
+    if (fd < 0) return;
+    const linger immediately{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
 }
 
 void Connection::HangUp()
@@ -562,13 +571,17 @@ void Connection::TakeDataBytes()
 void Connection::Stall()
 {
     stalled_ = true;
-    if (stallCloseMs_ > 0) QTimer::singleShot(stallCloseMs_, Qt::PreciseTimer, this, &Connection::Drop);
+    // Take nothing more from the kernel, not even the peer's end of sending: what the peer sent
+    // stays unread, so closing resets the connection as the module's stack would.
+    socket_->setReadBufferSize(1);
+    // Closing with the rest of the file unread resets the connection.
+    if (stallCloseMs_ > 0) QTimer::singleShot(stallCloseMs_, Qt::PreciseTimer, this, &Connection::ResetConnection);
     stallWatch_.start(kStallWatchMs);
 }
 
 void Connection::WatchStalledPeer()
 {
-    if (!gone_ && PeerClosed()) Drop();
+    if (!gone_ && PeerClosed()) ResetConnection();
 }
 
 // Seen in the kernel before Qt reads it: a reset, or the peer's end of sending.
@@ -584,7 +597,7 @@ void Connection::CatchUpWithPeer()
 {
     if (gone_ || !PeerClosed()) return;
     if (stalled_) {
-        Drop();
+        ResetConnection();
         return;
     }
     // Reads what is left; reading the end of it emits disconnected, which drops the connection.

@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 
+#include "BenchDoubles.h"
 #include "CommandBuilders.h"
 #include "CommandCodes.h"
 #include "CommandSenders.h"
@@ -26,44 +27,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The windows are not part of what is measured.
-class SilentDisplay : public zqb::DeviceDisplay {
-public:
-    void SetPanelText(zqb::StatusPanel, const QString& text) override { message_ = text; }
-    QString PanelText(zqb::StatusPanel) const override { return message_; }
-    void SetPanelDetail(zqb::StatusPanel, const QString&) override {}
-    void SetModelText(const QString&) override {}
-    void SetModelColour(zqb::Rgb) override {}
-    void SetLocationText(const QString&) override {}
-    void SetLocationColour(zqb::Rgb) override {}
-    void SetRssiText(const QString&) override {}
-    QString AddressText() const override { return {}; }
-    void SetAddressText(const QString&) override {}
-    void SetRangeTicked(bool) override {}
-    void ShowDigitalIo() override {}
-    void EnableModelControls(std::uint8_t) override {}
-    void ShowNoDevice() override {}
-    void ApplyFunctionRecord() override {}
-    void UntickFunctionEnable() override {}
-    void ShowCounters() override {}
-    void ShowChecksumVerdict(bool, const QString&) override {}
-    void AppendLog(const QString&) override {}
-
-private:
-    QString message_;
-};
-
-// Nothing measured here asks the user anything.
-class NoDialogs : public zqb::Dialogs {
-public:
-    zqb::MessageAnswer ShowMessage(const QString&, const QString&, zqb::MessageIcon, zqb::MessageButtons) override
-    {
-        return zqb::MessageAnswer::No;
-    }
-    std::optional<QString> AskOpenFile(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
-};
 
 // One bare cycle: blocking connect, the 5-byte frame, read the 13-byte status, close.
 bool RawCycle(std::uint16_t port)
@@ -118,8 +81,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "simulator did not start\n");
         return 1;
     }
-    SilentDisplay display;
-    NoDialogs dialogs;
+    zqb::bench::QuietDisplay display;
+    zqb::bench::NoDialogs dialogs;
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
     zqb::ThreadPauses pauses;

@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 
+#include "BenchDoubles.h"
 #include "CommandBuilders.h"
 #include "CommandCodes.h"
 #include "FileTransfer.h"
@@ -37,47 +38,6 @@ double ThreadCpuSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 constexpr std::uint32_t ImageBytes = 2 * 1024 * 1024;
-
-class QuietDisplay : public zqb::DeviceDisplay {
-public:
-    void SetPanelText(zqb::StatusPanel, const QString& text) override { message_ = text; }
-    QString PanelText(zqb::StatusPanel) const override { return message_; }
-    void SetPanelDetail(zqb::StatusPanel, const QString&) override {}
-    void SetModelText(const QString&) override {}
-    void SetModelColour(zqb::Rgb) override {}
-    void SetLocationText(const QString&) override {}
-    void SetLocationColour(zqb::Rgb) override {}
-    void SetRssiText(const QString&) override {}
-    QString AddressText() const override { return {}; }
-    void SetAddressText(const QString&) override {}
-    void SetRangeTicked(bool) override {}
-    void ShowDigitalIo() override {}
-    void EnableModelControls(std::uint8_t) override {}
-    void ShowNoDevice() override {}
-    void ApplyFunctionRecord() override {}
-    void UntickFunctionEnable() override {}
-    void ShowCounters() override {}
-    void ShowChecksumVerdict(bool, const QString&) override {}
-    void AppendLog(const QString&) override {}
-
-private:
-    QString message_;
-};
-
-class NoDialogs : public zqb::Dialogs {
-public:
-    zqb::MessageAnswer ShowMessage(const QString&, const QString&, zqb::MessageIcon, zqb::MessageButtons) override
-    {
-        return zqb::MessageAnswer::No;
-    }
-    std::optional<QString> AskOpenFile(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
-};
-
-class NoPauses : public zqb::Pauses {
-public:
-    void Pause(int) override {}
-};
 
 // Draws nothing (a window's gauge is not measured); notes when the last chunk was handed over.
 class TimingProgress : public zqb::TransferProgress {
@@ -142,9 +102,9 @@ int main(int argc, char** argv)
 
     zqbsim::ModuleSimulator module;
     if (!module.Start()) return 1;
-    QuietDisplay display;
-    NoDialogs dialogs;
-    NoPauses pauses;
+    zqb::bench::QuietDisplay display;
+    zqb::bench::NoDialogs dialogs;
+    zqb::bench::NoPauses pauses;
     TimingProgress progress;
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});

@@ -267,20 +267,8 @@ void TForm4::SpeedButton10Click()
         dialogs_.ShowMessage(ReadDoneText, InformationCaption, MessageIcon::Information, MessageButtons::Ok);
 }
 
-// The link work paused at opening resumes, and the GetLink queued here brings the module's own
-// function back into the window. Without a link the poll is given back as it was: the icon
-// opens after a model-184 reply from another address, and a poll left off would never return.
-void TForm4::FormClose()
-{
-    DeviceSession& session = context_.session;
-    if (!session.DeviceEverLinked) {
-        session.LinkPollEnabled = pollBeforeOpening_;
-        return;
-    }
-    link_.Supervisor().RequestLink();
-    session.LinkPollEnabled = 1;
-    link_.Display().SetPanelText(StatusPanel::Message, QString());
-}
+// The GetLink queued on closing brings the module's own function back into the window.
+void TForm4::FormClose() { link_.Supervisor().DialogClosed(pollBeforeOpening_); }
 
 void TForm4::done(int result)
 {

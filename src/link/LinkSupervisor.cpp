@@ -156,4 +156,16 @@ void LinkSupervisor::StaticIpClick()
     RequestLink();
 }
 
+void LinkSupervisor::DialogClosed(std::uint8_t pollBeforeOpening)
+{
+    DeviceSession& s = context_.session;
+    if (!s.DeviceEverLinked) {
+        s.LinkPollEnabled = pollBeforeOpening;
+        return;
+    }
+    RequestLink();
+    s.LinkPollEnabled = 1;
+    display_.SetPanelText(StatusPanel::Message, QString());
+}
+
 }  // namespace zqb

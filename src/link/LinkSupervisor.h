@@ -32,6 +32,12 @@ public:
     bool ApplyStaticAddress();
     // "Static IP" pressed.
     void StaticIpClick();
+    // The setup or function window closed. Once a module was linked, its link record (and with it
+    // its own settings and function) is asked for again, the poll resumes and the message panel
+    // clears. Without a link the poll goes back to what it was when the window opened: the
+    // window can open after a model-184 reply from another address, and a poll left off then
+    // would never return once the module links.
+    void DialogClosed(std::uint8_t pollBeforeOpening);
 
 private:
     void PeriodicCheck();

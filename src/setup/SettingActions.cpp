@@ -92,44 +92,58 @@ bool SettingActions::Delivered(const std::optional<ExchangeResult>& result, std:
 
 // ---- the settings file ----
 
+// The checks both wireless actions make, each text's length logged as it is taken, and the
+// question: the credentials once the user said Yes; otherwise nothing, and `outcome` says why.
+std::optional<WirelessCredentials> SettingActions::AskCredentials(const QString& ssidText, const QString& keyText,
+                                                                  std::uint8_t type, const QString& name,
+                                                                  const QString& logPrefix, ActionOutcome& outcome)
+{
+    const auto stop = [&outcome](ActionOutcome why) -> std::optional<WirelessCredentials> {
+        outcome = why;
+        return std::nullopt;
+    };
+    bool ssidOk = false;
+    const TextCheck ssid = CheckText(ssidText);
+    if (!ssidText.isEmpty()) {
+        if (!ssid.bytes) return stop(Refuse(UnstorableTextError));
+        Log(logPrefix.isEmpty() ? QString::number(ssid.Length()) : logPrefix + QStringLiteral("_SSID.Length=%1").arg(ssid.Length()));
+        ssidOk = ssid.Length() <= MaxSsidBytes;
+    }
+    bool keyOk = false;
+    TextCheck key = CheckText(keyText);
+    if (!keyText.isEmpty()) {
+        if (!key.bytes && type != 0) return stop(Refuse(UnstorableTextError));
+        const qsizetype length = key.bytes ? key.Length() : keyText.size();
+        Log(logPrefix.isEmpty() ? QString::number(length) : logPrefix + QStringLiteral("_KEY.Length=%1").arg(length));
+        keyOk = key.Fits(MinKeyBytes, MaxKeyBytes);
+    }
+    if (type == 0) key.bytes = QByteArray();  // an open network's key is ignored
+    if (!ssidOk || (type != 0 && !keyOk)) return stop(Refuse(WirelessErrorText));
+
+    if (!Confirm(QStringLiteral("Modify %1 SSID, execute?\n    . SSID: ").arg(name) + FromAnsi(*ssid.bytes) +
+                 QStringLiteral("\n    . Type: [%1] ").arg(type) + KeyTypeName(type) + QStringLiteral("\n    . KEY: ") +
+                 FromAnsi(*key.bytes)))
+        return stop(ActionOutcome::Declined);
+    return WirelessCredentials{*ssid.bytes, *key.bytes, type};
+}
+
 ActionOutcome SettingActions::WriteApSettings(const ApInput& input)
 {
     const QString what = QStringLiteral("AP SSID write");
     if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
-    bool ssidOk = false;
-    const TextCheck ssid = CheckText(input.ssid);
-    if (!input.ssid.isEmpty()) {
-        if (!ssid.bytes) return Refuse(UnstorableTextError);
-        Log(QStringLiteral("AP_SSID.Length=%1").arg(ssid.Length()));
-        ssidOk = ssid.Length() <= MaxSsidBytes;
-    }
-    bool keyOk = false;
-    TextCheck key = CheckText(input.key);
-    if (!input.key.isEmpty()) {
-        if (!key.bytes && input.secured) return Refuse(UnstorableTextError);
-        Log(QStringLiteral("AP_KEY.Length=%1").arg(key.bytes ? key.Length() : input.key.size()));
-        keyOk = key.Fits(MinKeyBytes, MaxKeyBytes);
-    }
-    const std::uint8_t type = input.secured ? 2 : 0;
-    if (type == 0) {
-        key.bytes = QByteArray();
-        keyOk = false;
-    }
-    if (!ssidOk || (type != 0 && !keyOk)) return Refuse(WirelessErrorText);
-
-    const QString confirmation = QStringLiteral("Modify AP SSID, execute?\n    . SSID: ") + FromAnsi(*ssid.bytes) +
-                                 QStringLiteral("\n    . Type: [%1] ").arg(type) + KeyTypeName(type) +
-                                 QStringLiteral("\n    . KEY: ") + FromAnsi(*key.bytes);
-    if (!Confirm(confirmation)) return ActionOutcome::Declined;
+    ActionOutcome outcome = ActionOutcome::Done;
+    const auto credentials =
+        AskCredentials(input.ssid, input.key, input.secured ? 2 : 0, QStringLiteral("AP"), QStringLiteral("AP"), outcome);
+    if (!credentials) return outcome;
     if (!LinkReady(what)) return ActionOutcome::Failed;
 
     DeviceConfigRecord record = link_.Session().deviceConfigRecord;
-    PatchApSettings(record, *ssid.bytes, *key.bytes);
-    if (type != 0) Log(QStringLiteral("AP_KEY =") + Masked(*key.bytes));
+    PatchApSettings(record, credentials->ssid, credentials->key);
+    if (credentials->type != 0) Log(QStringLiteral("AP_KEY =") + Masked(credentials->key));
     link_.GetPauses().Pause(KeyPauseMs);
     const TransferResult sent = SendConfigRecord(link_, transfer_, record);
     if (!sent.Sent()) return Fail(what, sent.reason);
-    Log(QStringLiteral("AP_SSID =") + FromAnsi(*ssid.bytes));
+    Log(QStringLiteral("AP_SSID =") + FromAnsi(credentials->ssid));
     Complete(QStringLiteral("AP SSID write complete") + ManualReboot);
     return ActionOutcome::Done;
 }
@@ -138,42 +152,21 @@ ActionOutcome SettingActions::WriteStationSettings(const StationInput& input)
 {
     const QString what = QStringLiteral("STA SSID write");
     if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    ActionOutcome outcome = ActionOutcome::Done;
     const auto type = static_cast<std::uint8_t>(input.type);
-    bool ssidOk = false;
-    const TextCheck ssid = CheckText(input.ssid);
-    if (!input.ssid.isEmpty()) {
-        if (!ssid.bytes) return Refuse(UnstorableTextError);
-        Log(QString::number(ssid.Length()));
-        ssidOk = ssid.Length() <= MaxSsidBytes;
-    }
-    bool keyOk = false;
-    TextCheck key = CheckText(input.key);
-    if (!input.key.isEmpty()) {
-        if (!key.bytes && type != 0) return Refuse(UnstorableTextError);
-        Log(QString::number(key.bytes ? key.Length() : input.key.size()));
-        keyOk = key.Fits(MinKeyBytes, MaxKeyBytes);
-    }
-    if (type == 0) {
-        key.bytes = QByteArray();
-        keyOk = false;
-    }
-    if (!ssidOk || (type != 0 && !keyOk)) return Refuse(WirelessErrorText);
-
-    const QString confirmation = QStringLiteral("Modify STA SSID, execute?\n    . SSID: ") + FromAnsi(*ssid.bytes) +
-                                 QStringLiteral("\n    . Type: [%1] ").arg(type) + KeyTypeName(type) +
-                                 QStringLiteral("\n    . KEY: ") + FromAnsi(*key.bytes);
-    if (!Confirm(confirmation)) return ActionOutcome::Declined;
+    const auto credentials = AskCredentials(input.ssid, input.key, type, QStringLiteral("STA"), QString(), outcome);
+    if (!credentials) return outcome;
     if (!LinkReady(what)) return ActionOutcome::Failed;
 
     DeviceConfigRecord record = link_.Session().deviceConfigRecord;
-    PatchStationSettings(record, *ssid.bytes, input.type, *key.bytes);
-    if (type != 0) Log(QStringLiteral("STA_KEY =") + Masked(*key.bytes));
+    PatchStationSettings(record, credentials->ssid, input.type, credentials->key);
+    if (type != 0) Log(QStringLiteral("STA_KEY =") + Masked(credentials->key));
     link_.GetPauses().Pause(KeyPauseMs);
     Log(QStringLiteral("STA_KTYPE =%1").arg(type));
     link_.GetPauses().Pause(KeyPauseMs);
     const TransferResult sent = SendConfigRecord(link_, transfer_, record);
     if (!sent.Sent()) return Fail(what, sent.reason);
-    Log(QStringLiteral("STA_SSID =") + FromAnsi(*ssid.bytes));
+    Log(QStringLiteral("STA_SSID =") + FromAnsi(credentials->ssid));
     Complete(QStringLiteral("STA SSID write complete") + ManualReboot);
     return ActionOutcome::Done;
 }

@@ -76,6 +76,9 @@ public:
     static constexpr int ConfigWrittenPauseMs = 300;
 
 private:
+    std::optional<WirelessCredentials> AskCredentials(const QString& ssid, const QString& key, std::uint8_t type,
+                                                      const QString& name, const QString& logPrefix,
+                                                      ActionOutcome& outcome);
     bool Confirm(const QString& text);
     ActionOutcome Refuse(const QString& text);
     ActionOutcome RefuseField(const FieldError& error);

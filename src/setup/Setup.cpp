@@ -289,20 +289,7 @@ ActionOutcome TForm2::Image10Click()
     return actions_->WriteStaticAddress({CheckBox1->isChecked(), Edit8->text(), Edit9->text(), Edit10->text()});
 }
 
-// A fresh link record brings the module's own settings back. The poll is given back as it was
-// before the window opened, also when no module was ever linked: the gear opens after a
-// model-184 reply from another address, and a poll left off then would never come back.
-void TForm2::FormClose()
-{
-    DeviceSession& s = context_.session;
-    if (!s.DeviceEverLinked) {
-        s.LinkPollEnabled = pollBeforeOpening_;
-        return;
-    }
-    link_.Supervisor().RequestLink();
-    s.LinkPollEnabled = 1;
-    link_.Display().SetPanelText(StatusPanel::Message, QString());
-}
+void TForm2::FormClose() { link_.Supervisor().DialogClosed(pollBeforeOpening_); }
 
 void TForm2::done(int result)
 {

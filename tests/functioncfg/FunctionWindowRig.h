@@ -47,37 +47,19 @@ inline FunctionRecord ExampleRecord()
 }
 
 // A function window on the console's link to a simulated module on 127.0.0.1.
-class FunctionWindowBench {
+class FunctionWindowBench : public ModuleBenchWith<ForwardingDisplay> {
 public:
     FunctionWindowBench()
     {
-        hostBackend.AddWifi("127.0.0.5");
-        display.Watch(context);
         display.form = &form;
-        context.session.hostAddress = QStringLiteral("127.0.0.1");
-        context.NetworkPrefix = QStringLiteral("127.0.0.");
         transport.SetTiming({500, 100, 10});
     }
-
-    void StartModule()
-    {
-        ASSERT_TRUE(module.Start());
-        context.session.hostPort = module.Port();
-    }
-
-    int Scans() const { return hostBackend.adapterScans; }
 
     // What the link timer does with a queued GetLink.
     void ExchangeGetLink()
     {
         ASSERT_TRUE(BeginCommand(context, GetLink));
         transport.ExchangeCommand(BuildGetLink(context.commandFrame));
-    }
-
-    QByteArray LastFrame(int timeoutMs = 2000)
-    {
-        if (!module.WaitForFrames(1, timeoutMs)) return {};
-        return module.Frames().back();
     }
 
     // Off and On as the window shows them.
@@ -115,16 +97,6 @@ public:
         return s;
     }
 
-    zqbsim::ModuleSimulator module;
-    ScriptedDialogs dialogs;
-    SimulatedHostNetwork hostBackend;
-    HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
-    ForwardingDisplay display;
-    RecordingPauses pauses;
-    ModuleLink link{display, hostNetwork, dialogs, pauses};
-    SessionContext& context = link.Context();
-    CommandTransport& transport = link.Transport();
-    ReplyHandler& replies = link.Replies();
     TForm4 form{link};
 };
 

@@ -17,9 +17,10 @@ namespace zqb::test {
 // The console's link to a simulated module on 127.0.0.1 (started on demand), wired as the
 // programs wire it, reporting to a recording display. The host has one Wi-Fi interface in
 // 127.0.0.x, so the network check passes until a test takes it away.
-class ModuleBench {
+template <class Display = RecordingDisplay>
+class ModuleBenchWith {
 public:
-    ModuleBench()
+    ModuleBenchWith()
     {
         hostBackend.AddWifi("127.0.0.5");
         display.Watch(context);
@@ -60,7 +61,7 @@ public:
     ScriptedDialogs dialogs;
     SimulatedHostNetwork hostBackend;
     HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
-    RecordingDisplay display;
+    Display display;
     RecordingPauses pauses;
     ModuleLink link{display, hostNetwork, dialogs, pauses};
     SessionContext& context = link.Context();
@@ -68,6 +69,8 @@ public:
     ReplyHandler& replies = link.Replies();
     LinkSupervisor& supervisor = link.Supervisor();
 };
+
+using ModuleBench = ModuleBenchWith<>;
 
 class ProtocolRig : public ::testing::Test, public ModuleBench {};
 

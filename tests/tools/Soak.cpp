@@ -63,6 +63,7 @@ int main(int argc, char** argv)
     long commands = 0;
     long faultsMet = 0;
     QStringList broken;
+    qint64 nextReportMs = 60000;
     while (clock.elapsed() < limitMs) {
         // Faults are met one time in three; a good run between keeps the link tested.
         const Fault* fault = random() % 3 == 0 ? &console.faults[random() % console.faults.size()] : nullptr;
@@ -79,6 +80,11 @@ int main(int argc, char** argv)
             broken << QStringLiteral("%1 / %2: %3").arg(QLatin1String(sender.name), QLatin1String(fault ? fault->name : "no fault"), problem);
         ++iterations;
         if (iterations == 200) startKiB = ResidentKiB();  // after the windows and buffers have settled
+        if (clock.elapsed() >= nextReportMs) {
+            std::printf("soak: %4.1f min, %ld actions, %ld KiB\n", clock.elapsed() / 60000.0, iterations, ResidentKiB());
+            std::fflush(stdout);
+            nextReportMs += 60000;
+        }
         if (!broken.isEmpty() && broken.size() > 50) break;
     }
     const long endKiB = ResidentKiB();

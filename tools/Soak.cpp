@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPlainTextEdit>
 
 #include "CommandCodes.h"
 #include "ConsoleDriver.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
     clock.start();
     const qint64 limitMs = static_cast<qint64>(minutes * 60000);
     long startKiB = -1;
+    double startMinutes = 0;
     long iterations = 0;
     long commands = 0;
     long faultsMet = 0;
@@ -79,7 +81,13 @@ int main(int argc, char** argv)
         for (const QString& problem : problems)
             broken << QStringLiteral("%1 / %2: %3").arg(QLatin1String(sender.name), QLatin1String(fault ? fault->name : "no fault"), problem);
         ++iterations;
-        if (iterations == 200) startKiB = ResidentKiB();  // after the windows and buffers have settled
+        // Memory is measured from the moment the diagnostic log, the console's one growing
+        // buffer, has reached its bound.
+        const QPlainTextEdit* log = console.form->Memo1;
+        if (startKiB < 0 && log->blockCount() >= log->maximumBlockCount()) {
+            startKiB = ResidentKiB();
+            startMinutes = clock.elapsed() / 60000.0;
+        }
         if (clock.elapsed() >= nextReportMs) {
             std::printf("soak: %4.1f min, %ld actions, %ld KiB\n", clock.elapsed() / 60000.0, iterations, ResidentKiB());
             std::fflush(stdout);
@@ -90,8 +98,8 @@ int main(int argc, char** argv)
     const long endKiB = ResidentKiB();
     std::printf("soak: %.1f min, seed %u, %ld actions, %ld commands received by the module, %ld faults met\n",
                 clock.elapsed() / 60000.0, seed, iterations, commands, faultsMet);
-    std::printf("soak: memory %ld KiB after 200 actions, %ld KiB at the end (%+ld KiB)\n", startKiB, endKiB,
-                endKiB - startKiB);
+    std::printf("soak: memory %ld KiB once the log was full (%.1f min), %ld KiB at the end (%+ld KiB)\n", startKiB,
+                startMinutes, endKiB, endKiB - startKiB);
     std::printf("soak: %lld invariants broken\n", static_cast<long long>(broken.size()));
     for (const QString& b : broken) std::printf("  %s\n", qPrintable(b));
     return broken.isEmpty() ? 0 : 1;

@@ -83,6 +83,8 @@ bool BlockingSocket::Write(const std::uint8_t* data, std::size_t length, int tim
     QElapsedTimer elapsed;
     elapsed.start();
     while (socket_.bytesToWrite() > 0) {
+        const int left = timeoutMs - static_cast<int>(elapsed.elapsed());
+        if (!IsConnected() || left <= 0) return false;
 #ifndef _WIN32
         // A peer that reads steadily frees room within a moment: wait for it on the descriptor,
         // briefly, before a turn of the message loop, which costs far more per wait.
@@ -92,8 +94,7 @@ bool BlockingSocket::Write(const std::uint8_t* data, std::size_t length, int tim
             continue;
         }
 #endif
-        const int left = timeoutMs - static_cast<int>(elapsed.elapsed());
-        if (!IsConnected() || left <= 0 || RunLoop(left) == WaitResult::Aborted) return false;
+        if (RunLoop(left) == WaitResult::Aborted) return false;
     }
     return true;
 }

@@ -1,7 +1,6 @@
 #include "CliProgram.h"
 
 #include "CliArguments.h"
-#include "HostNetworkScan.h"
 #include "Ipv4Text.h"
 #include "LinkReport.h"
 #include "ModuleCommands.h"
@@ -14,31 +13,19 @@ namespace {
 
 QString RangeText(const ScanRange& range) { return DottedText(range.network) + QStringLiteral("/%1").arg(range.prefixLength); }
 
-// The /24 of the PC's one connected Wi-Fi interface in the module's network.
-std::optional<ScanRange> WifiNetwork(const Invocation& invocation, CliServices& services, Output& output)
-{
-    const std::unique_ptr<HostNetworkBackend> backend = services.makeHostNetwork();
-    HostNetwork host(*backend, [&output](const std::string& text) { output.Message(QString::fromLocal8Bit(text.c_str())); });
-    const QString prefix = invocation.moduleAddress.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
-    const std::uint8_t matches = host.HostNetworkScan(prefix.toStdString());
-    if (matches != 1) {
-        output.Message(QStringLiteral("%1 connected Wi-Fi interface%2 of this PC in %3x; name the network to scan, e.g. %4")
-                           .arg(matches == 0 ? QStringLiteral("no") : QStringLiteral("more than one"),
-                                matches == 0 ? QString() : QStringLiteral("s"), prefix, prefix + QStringLiteral("0/24")));
-        return std::nullopt;
-    }
-    const std::optional<std::uint32_t> address = ParseDottedDecimal(QString::fromStdString(host.Matches().entries[0].ipv4Address));
-    if (!address) return std::nullopt;
-    return ScanRange{*address & 0xFFFFFF00u, 24};
-}
-
 }  // namespace
 
 int RunScan(const Invocation& invocation, CliServices& services, Output& output)
 {
     std::optional<ScanRange> range = invocation.scanRange;
-    if (!range) range = WifiNetwork(invocation, services, output);
-    if (!range) return ExitUnreachable;
+    if (!range) {
+        QString problem;
+        range = WifiScanRange(*services.makeHostNetwork(), invocation.moduleAddress, problem);
+        if (!range) {
+            output.Message(problem);
+            return ExitUnreachable;
+        }
+    }
     const std::vector<std::uint32_t> addresses = ScanAddresses(*range);
     for (std::uint32_t address : addresses) {
         if (!ConnectionAllowed(DottedText(address))) {

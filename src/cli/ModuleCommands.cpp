@@ -640,7 +640,7 @@ int SettingsSet(ModuleSession& m)
 int WebKey(ModuleSession& m)
 {
     const TextCheck key = CheckText(m.Request().webKey);
-    if (!key.bytes) return m.Say(ExitUsage, QStringLiteral("web-key: the module stores Latin-1 characters only"));
+    if (!key.bytes) return m.Say(ExitUsage, QStringLiteral("web-key: the module stores printable Latin-1 characters only"));
     if (!key.Fits(1, MaxWebLoginKeyBytes))
         return m.Say(ExitUsage, QStringLiteral("web-key must have 1 to %1 characters").arg(MaxWebLoginKeyBytes));
     if (const int status = m.Link(); status != ExitDone) return status;

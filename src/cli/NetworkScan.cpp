@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "CommandBuilders.h"
+#include "HostNetworkScan.h"
 #include "Ipv4Text.h"
 #include "ModuleLock.h"
 #include "RecordLayouts.h"
@@ -132,6 +133,22 @@ private:
 std::vector<ScanProbe> ScanAddressesForModules(const std::vector<std::uint32_t>& addresses, const ScanOptions& options)
 {
     return Scanner(addresses, options).Run();
+}
+
+std::optional<ScanRange> WifiScanRange(HostNetworkBackend& backend, const QString& moduleAddress, QString& problem)
+{
+    HostNetwork host(backend, [&problem](const std::string& text) { problem = QString::fromLocal8Bit(text.c_str()); });
+    const QString prefix = moduleAddress.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
+    const std::uint8_t matches = host.HostNetworkScan(prefix.toStdString());
+    const std::optional<std::uint32_t> address =
+        matches == 1 ? ParseDottedDecimal(QString::fromStdString(host.Matches().entries[0].ipv4Address)) : std::nullopt;
+    if (!address) {
+        problem = QStringLiteral("%1 connected Wi-Fi interface of this PC is in %2x; name the network to scan, e.g. %3")
+                      .arg(matches == 0 ? QStringLiteral("no") : QStringLiteral("more than one"), prefix,
+                           prefix + QStringLiteral("0/24"));
+        return std::nullopt;
+    }
+    return ScanRange{*address & 0xFFFFFF00u, 24};
 }
 
 }  // namespace zqb::cli

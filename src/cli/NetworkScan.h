@@ -3,8 +3,13 @@
 #include <cstdint>
 #include <vector>
 
+#include <optional>
+
 #include <QByteArray>
 #include <QString>
+
+#include "CliArguments.h"
+#include "HostNetworkBackend.h"
 
 namespace zqb::cli {
 
@@ -35,5 +40,10 @@ struct ScanOptions {
 // connection each, and returns one probe per address in the order given. Needs a
 // QCoreApplication; the caller has checked that every address may be connected to.
 std::vector<ScanProbe> ScanAddressesForModules(const std::vector<std::uint32_t>& addresses, const ScanOptions& options);
+
+// The network a scan covers when none is named: the /24 of the PC's one connected Wi-Fi
+// interface in the module's network (the first three parts of its address). Nothing, and the
+// reason in `problem`, when there is no such interface or more than one.
+std::optional<ScanRange> WifiScanRange(HostNetworkBackend& backend, const QString& moduleAddress, QString& problem);
 
 }  // namespace zqb::cli

@@ -67,10 +67,10 @@ private:
     static QString WirelessProblem(const QString& prefix, const QString& ssid, const QString& key, std::uint8_t type)
     {
         const TextCheck s = CheckText(ssid);
-        if (!s.bytes) return prefix + QStringLiteral("-ssid: the module stores Latin-1 characters only");
+        if (!s.bytes) return prefix + QStringLiteral("-ssid: the module stores printable Latin-1 characters only");
         if (!s.Fits(1, MaxSsidBytes)) return prefix + QStringLiteral("-ssid must have 1 to %1 characters").arg(MaxSsidBytes);
         const TextCheck k = CheckText(key);
-        if (!k.bytes) return prefix + QStringLiteral("-key: the module stores Latin-1 characters only");
+        if (!k.bytes) return prefix + QStringLiteral("-key: the module stores printable Latin-1 characters only");
         return prefix + QStringLiteral("-key must have %1 to %2 characters for a %3 network")
                             .arg(MinKeyBytes)
                             .arg(MaxKeyBytes)
@@ -156,7 +156,7 @@ private:
     {
         if (!Given("location")) return std::nullopt;
         const TextCheck location = CheckText(Value("location"));
-        if (!location.bytes) return QStringLiteral("location: the module stores Latin-1 characters only");
+        if (!location.bytes) return QStringLiteral("location: the module stores printable Latin-1 characters only");
         if (!location.Fits(1, MaxLocationBytes))
             return QStringLiteral("location must have 1 to %1 characters").arg(MaxLocationBytes);
         PatchLocation(plan_.record, *location.bytes);

@@ -101,7 +101,9 @@ private:
         QString text;
         if (auto error = Value(option, text)) return error;
         const std::optional<int> value = PlainNumber(text, least, most);
-        if (!value) return QStringLiteral("%1: '%2' is not a number from %3 to %4").arg(option, text).arg(least).arg(most);
+        if (!value)
+            return QStringLiteral("%1: '%2' is not a number from %3 to %4")
+                .arg(option, text, QString::number(least), QString::number(most));
         into = *value;
         return std::nullopt;
     }
@@ -300,7 +302,8 @@ private:
         for (qsizetype i = 2; i < words_.size(); ++i) {
             const QString& word = words_[i];
             const qsizetype equals = word.indexOf(QLatin1Char('='));
-            if (equals <= 0) return QStringLiteral("settings set: '%1' is not NAME=VALUE").arg(NameOnly(word));
+            // Not repeated: a word without its name may be a key typed alone.
+            if (equals <= 0) return QStringLiteral("settings set: argument %1 is not NAME=VALUE").arg(i - 1);
             const QString settingName = word.left(equals);
             if (!SettingNames.contains(settingName))
                 return QStringLiteral("settings set: unknown setting '%1' (known: %2)").arg(settingName, SettingNames.join(QStringLiteral(", ")));
@@ -310,9 +313,6 @@ private:
         }
         return std::nullopt;
     }
-
-    // A word that failed NAME=VALUE may be a bare key: only its start is repeated.
-    static QString NameOnly(const QString& word) { return word.size() > 24 ? word.left(24) + QStringLiteral("...") : word; }
 
     const QStringList& arguments_;
     qsizetype index_ = 0;

@@ -91,9 +91,9 @@ ModuleSession::ModuleSession(const Invocation& invocation, CliServices& services
     }
 }
 
-int ModuleSession::ReplyWaitMs() const
+int ModuleSession::ReplyWaitMs()
 {
-    const CommandTransport::Timing& t = const_cast<ModuleLink&>(link_).Transport().GetTiming();
+    const CommandTransport::Timing& t = link_.Transport().GetTiming();
     return t.replyWaits * t.replyWaitMs;
 }
 
@@ -552,7 +552,7 @@ int SettingsBackup(ModuleSession& m)
     QJsonObject json = m.Heading(QStringLiteral("settings backup"));
     json.insert(QStringLiteral("file"), path);
     json.insert(QStringLiteral("bytes"), size);
-    m.Out().Result(QStringLiteral("settings record of the module saved to %1 (%2 bytes)").arg(path).arg(size), json);
+    m.Out().Result(QStringLiteral("settings record of the module saved to %1 (%2 bytes)").arg(path, QString::number(size)), json);
     return ExitDone;
 }
 
@@ -570,10 +570,13 @@ std::optional<QByteArray> ReadSettingsFile(const QString& path, QString& problem
     }
     const QByteArray bytes = file.read(static_cast<qint64>(DeviceConfigRecordSize) + 1);
     if (bytes.size() != static_cast<qsizetype>(DeviceConfigRecordSize)) {
-        problem = QStringLiteral("%1 is no settings record: it holds %2%3 bytes, a settings record exactly %4")
-                      .arg(path, bytes.size() > static_cast<qsizetype>(DeviceConfigRecordSize) ? QStringLiteral("more than ") : QString())
-                      .arg(std::min<qsizetype>(bytes.size(), DeviceConfigRecordSize))
-                      .arg(DeviceConfigRecordSize);
+        // One pass of arg(): a % in the file's name stays as it is.
+        const bool longer = bytes.size() > static_cast<qsizetype>(DeviceConfigRecordSize);
+        problem = QStringLiteral("%1 is no settings record: it holds %2 bytes, a settings record exactly %3")
+                      .arg(path,
+                           (longer ? QStringLiteral("more than ") : QString()) +
+                               QString::number(std::min<qsizetype>(bytes.size(), DeviceConfigRecordSize)),
+                           QString::number(DeviceConfigRecordSize));
         return std::nullopt;
     }
     return bytes;

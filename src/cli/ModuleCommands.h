@@ -62,7 +62,7 @@ public:
     const Invocation& Request() const { return invocation_; }
     CliServices& Services() { return services_; }
     // The longest a reply is waited for, for messages.
-    int ReplyWaitMs() const;
+    int ReplyWaitMs();
 
     // What the module said of itself when linked.
     std::optional<LinkReport> report;

@@ -135,13 +135,13 @@ TEST(CliArguments, MistakesAreRefusedWithAReason)
     }
 }
 
-// A key given on the command line is never repeated in a complaint about it.
+// A key given on the command line is never repeated, even in part, in a complaint about it.
 TEST(CliArguments, ComplaintsDoNotRepeatALongKey)
 {
     const QString key = QStringLiteral("my-very-secret-wifi-password-of-some-length");
     const auto result = ParseArguments({"settings", "set", key});
     ASSERT_TRUE(std::holds_alternative<UsageError>(result));
-    EXPECT_FALSE(std::get<UsageError>(result).message.contains(key));
+    EXPECT_FALSE(std::get<UsageError>(result).message.contains(key.left(6)));
 }
 
 // Arguments made of the program's own words in any order: always an invocation or a reason.

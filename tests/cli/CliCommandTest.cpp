@@ -96,11 +96,11 @@ TEST_F(CliCommands, StatusSaysWhatTheModuleReportsAndNoKey)
 // Module text reaches a terminal with its control characters made visible.
 TEST_F(CliCommands, ModuleTextCannotSteerTheTerminal)
 {
-    module.Update([](zqbsim::ModuleState& s) { s.location = "Lab\x1B[2J%s%n"; });
+    module.Update([](zqbsim::ModuleState& s) { s.location = "Lab\x1B[2J%s%n%1%2"; });
     const CliRun plain = Run({"status"});
-    EXPECT_TRUE(plain.out.contains(QStringLiteral("location: Lab\u241B[2J%s%n"))) << plain.out.toStdString();
+    EXPECT_TRUE(plain.out.contains(QStringLiteral("location: Lab\u241B[2J%s%n%1%2\n"))) << plain.out.toStdString();
     EXPECT_FALSE(plain.out.contains(QLatin1Char('\x1B')));
-    EXPECT_EQ(Run({"--json", "status"}).Object()["location"].toString(), QStringLiteral("Lab\x1B[2J%s%n"));
+    EXPECT_EQ(Run({"--json", "status"}).Object()["location"].toString(), QStringLiteral("Lab\x1B[2J%s%n%1%2"));
 }
 
 TEST_F(CliCommands, MainWindowCommandsReachTheModule)
@@ -327,6 +327,8 @@ TEST_F(CliCommands, RestoreTakesOnlyASettingsRecordAndAsksFirst)
         {"long file", {"--yes", "settings", "restore", Write("long.cfg", QByteArray(300, 'x'))}, false, {}, ExitUsage,
          "holds more than 256 bytes"},
         {"directory", {"--yes", "settings", "restore", files.path()}, false, {}, ExitUsage, "not a regular file"},
+        {"odd name", {"--yes", "settings", "restore", Write("odd%2%1.cfg", QByteArray(10, 'x'))}, false, {}, ExitUsage,
+         "odd%2%1.cfg is no settings record: it holds 10 bytes"},
         {"missing", {"--yes", "settings", "restore", FilePath("none.cfg")}, false, {}, ExitUsage, "not a regular file"},
         {"nobody to ask", {"settings", "restore", good}, false, {}, ExitUsage, "give --yes"},
         {"answered no", {"settings", "restore", good}, true, "n", ExitUsage, "nothing written"},

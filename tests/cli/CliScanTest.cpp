@@ -82,6 +82,7 @@ TEST_F(CliScan, OtherModelsAreListedBusyAndBrokenOnesSaidOnStandardError)
     zqbsim::Misbehaviour refusing;
     refusing.statusFor = {{GetLink, 3}};
     At(7).SetBehaviour(refusing);
+    At(8).Update([](zqbsim::ModuleState& s) { s.location = "%2 %1 \x07"; });
 
     const CliRun run = Run({"--json", "--timeout", "200", "scan", "127.0.0.0/28"});
     ASSERT_EQ(run.status, ExitDone) << run.err.toStdString();
@@ -94,6 +95,9 @@ TEST_F(CliScan, OtherModelsAreListedBusyAndBrokenOnesSaidOnStandardError)
                              "127.0.0.7: answered, but Get Link refused (status 3)", "4 modules found"})
         EXPECT_TRUE(run.err.contains(QLatin1String(said))) << said << "\n" << run.err.toStdString();
     EXPECT_TRUE(At(5).Frames().empty()) << "a module another zqb holds is left alone";
+    EXPECT_EQ(run.Objects()[2]["location"].toString(), "%2 %1 \x07");
+    const CliRun plain = Run({"--timeout", "200", "scan", "127.0.0.8/32"});
+    EXPECT_EQ(plain.out, QStringLiteral("127.0.0.8  zQB-AO4K DAC Node (184)  V01.10  00:1E:C0:12:34:08  %2 %1 \u2407\n"));
 }
 
 TEST(WifiScanRanges, TheSlash24OfTheOneWifiLinkIntoTheModulesNetwork)

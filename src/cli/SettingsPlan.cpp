@@ -1,0 +1,195 @@
+#include "SettingsPlan.h"
+
+#include <map>
+
+#include "AnsiText.h"
+#include "ConfigRecordPatch.h"
+#include "SettingRules.h"
+
+namespace zqb::cli {
+
+namespace {
+
+const QString HiddenKey = QStringLiteral("(hidden)");
+
+QString DottedText(const Ipv4Bytes& bytes)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
+}
+
+bool IsKey(const QString& name) { return name.endsWith(QLatin1String("-key")); }
+
+// A text as the settings record stores it; `reported` (the link record's copy, whose key fields
+// hold one byte less than a key may have) when the record's length byte is out of its area.
+QString StoredText(const DeviceConfigRecord& record, ConfigField lengthField, ConfigField areaField,
+                   const QByteArray& reported)
+{
+    const std::size_t length = record[SpanOf(lengthField).offset];
+    if (length > SpanOf(areaField).width) return FromAnsi(reported);
+    return FromAnsi(QByteArray(reinterpret_cast<const char*>(record.data() + SpanOf(areaField).offset),
+                               static_cast<qsizetype>(length)));
+}
+
+class Planner {
+public:
+    Planner(const std::vector<SettingAssignment>& assignments, const DeviceSession& session) : session_(session)
+    {
+        for (const SettingAssignment& a : assignments) {
+            given_[a.name] = a.value;
+            order_ << a.name;
+        }
+        plan_.record = session.deviceConfigRecord;
+    }
+
+    std::optional<SettingsPlan> Plan(QString& error)
+    {
+        // Groups in the setup window's order; each writes only its own fields.
+        for (auto step : {&Planner::AccessPoint, &Planner::Station, &Planner::FixedAddress, &Planner::Location,
+                          &Planner::Modbus}) {
+            if (auto problem = (this->*step)()) {
+                error = *problem;
+                return std::nullopt;
+            }
+        }
+        for (const QString& name : order_) {
+            const QString shown = IsKey(name) ? HiddenKey : PrintableText(ToAnsi(given_[name]));
+            plan_.written << name + QLatin1Char('=') + shown;
+            if (!IsKey(name)) plan_.json.insert(name, given_[name]);
+        }
+        return plan_;
+    }
+
+private:
+    bool Given(const char* name) const { return given_.count(QString::fromLatin1(name)) != 0; }
+    QString Value(const char* name) const { return given_.at(QString::fromLatin1(name)); }
+
+    // Why CheckWireless refused: the rule the setup window's box states, for the one part at fault.
+    static QString WirelessProblem(const QString& prefix, const QString& ssid, const QString& key, std::uint8_t type)
+    {
+        const TextCheck s = CheckText(ssid);
+        if (!s.bytes) return prefix + QStringLiteral("-ssid: the module stores printable Latin-1 characters only");
+        if (!s.Fits(1, MaxSsidBytes)) return prefix + QStringLiteral("-ssid must have 1 to %1 characters").arg(MaxSsidBytes);
+        const TextCheck k = CheckText(key);
+        if (!k.bytes) return prefix + QStringLiteral("-key: the module stores printable Latin-1 characters only");
+        return prefix + QStringLiteral("-key must have %1 to %2 characters for a %3 network")
+                            .arg(MinKeyBytes)
+                            .arg(MaxKeyBytes)
+                            .arg(KeyTypeName(type));
+    }
+
+    std::optional<QString> AccessPoint()
+    {
+        if (!Given("ap-ssid") && !Given("ap-key") && !Given("ap-key-type")) return std::nullopt;
+        std::uint8_t type = session_.apSecured != 0 ? 2 : 0;
+        if (Given("ap-key-type")) {
+            const QString name = Value("ap-key-type");
+            if (name != QLatin1String("open") && name != QLatin1String("wpa"))
+                return QStringLiteral("ap-key-type must be open or wpa");
+            type = name == QLatin1String("wpa") ? 2 : 0;
+        }
+        const DeviceConfigRecord& stored = session_.deviceConfigRecord;
+        const QString ssid = Given("ap-ssid") ? Value("ap-ssid")
+                                              : StoredText(stored, ConfigField::apSsidLength, ConfigField::apSsid, session_.apSsid);
+        const QString key = Given("ap-key") ? Value("ap-key")
+                                            : StoredText(stored, ConfigField::apKeyLength, ConfigField::apKey, session_.apKey);
+        // The window ignores the key of an open network; a key typed here for one is a mistake.
+        if (Given("ap-key") && type == 0) return QStringLiteral("ap-key is given for an open access point; add ap-key-type=wpa");
+        const std::optional<WirelessCredentials> credentials = CheckWireless(ssid, key, type);
+        if (!credentials) return WirelessProblem(QStringLiteral("ap"), ssid, key, type);
+        PatchApSettings(plan_.record, credentials->ssid, credentials->key);
+        return std::nullopt;
+    }
+
+    std::optional<QString> Station()
+    {
+        if (!Given("sta-ssid") && !Given("sta-key") && !Given("sta-key-type")) return std::nullopt;
+        std::uint8_t type = std::min<std::uint8_t>(session_.staKeyType, 2);
+        if (Given("sta-key-type")) {
+            static const std::map<QString, std::uint8_t> types = {
+                {QStringLiteral("open"), 0}, {QStringLiteral("wep"), 1}, {QStringLiteral("wpa"), 2}};
+            const auto it = types.find(Value("sta-key-type"));
+            if (it == types.end()) return QStringLiteral("sta-key-type must be open, wep or wpa");
+            type = it->second;
+        }
+        const DeviceConfigRecord& stored = session_.deviceConfigRecord;
+        const QString ssid = Given("sta-ssid") ? Value("sta-ssid")
+                                               : StoredText(stored, ConfigField::staSsidLength, ConfigField::staSsid, session_.staSsid);
+        const QString key = Given("sta-key") ? Value("sta-key")
+                                             : StoredText(stored, ConfigField::staKeyLength, ConfigField::staKey, session_.staKey);
+        if (Given("sta-key") && type == 0) return QStringLiteral("sta-key is given for an open network; add sta-key-type=wep or wpa");
+        const std::optional<WirelessCredentials> credentials = CheckWireless(ssid, key, type);
+        if (!credentials) return WirelessProblem(QStringLiteral("sta"), ssid, key, type);
+        PatchStationSettings(plan_.record, credentials->ssid, static_cast<StationKeyType>(type), credentials->key);
+        return std::nullopt;
+    }
+
+    std::optional<QString> FixedAddress()
+    {
+        const bool ip = Given("static-ip");
+        const bool mask = Given("static-mask");
+        const bool gateway = Given("static-gateway");
+        if (!ip && !mask && !gateway) return std::nullopt;
+        if (ip && Value("static-ip") == QLatin1String("off")) {
+            if (mask || gateway) return QStringLiteral("static-mask and static-gateway need static-ip=ADDRESS, not off");
+            PatchStaticAddressDeleted(plan_.record);
+            return std::nullopt;
+        }
+        // Without a fixed address on the module there is nothing to fill the missing parts from.
+        if (!session_.staticIpEnabled) {
+            if (!ip) return QStringLiteral("the module has no fixed address: give static-ip=ADDRESS as well");
+            if (!mask || !gateway) return QStringLiteral("the module has no fixed address yet: give static-mask and static-gateway too");
+        }
+        const QString texts[3] = {ip ? Value("static-ip") : DottedText(session_.staticIp),
+                                  mask ? Value("static-mask") : DottedText(session_.staticMask),
+                                  gateway ? Value("static-gateway") : DottedText(session_.staticGateway)};
+        const char* names[3] = {"static-ip", "static-mask", "static-gateway"};
+        for (int i = 0; i < 3; ++i) {
+            if (!ToModuleText(texts[i]) || !IsValidIpv4Text(texts[i]))
+                return QStringLiteral("%1: '%2' is not an IPv4 address (four numbers 0-255 joined by dots)")
+                    .arg(QLatin1String(names[i]), texts[i]);
+        }
+        PatchStaticAddress(plan_.record, Ipv4BytesOf(texts[0]), Ipv4BytesOf(texts[1]), Ipv4BytesOf(texts[2]));
+        return std::nullopt;
+    }
+
+    std::optional<QString> Location()
+    {
+        if (!Given("location")) return std::nullopt;
+        const TextCheck location = CheckText(Value("location"));
+        if (!location.bytes) return QStringLiteral("location: the module stores printable Latin-1 characters only");
+        if (!location.Fits(1, MaxLocationBytes))
+            return QStringLiteral("location must have 1 to %1 characters").arg(MaxLocationBytes);
+        PatchLocation(plan_.record, *location.bytes);
+        return std::nullopt;
+    }
+
+    std::optional<QString> Modbus()
+    {
+        if (!Given("modbus-port") && !Given("modbus-idle-timeout")) return std::nullopt;
+        const QString portText = Given("modbus-port") ? Value("modbus-port") : QString::number(session_.modbusPort);
+        const QString idleText =
+            Given("modbus-idle-timeout") ? Value("modbus-idle-timeout") : QString::number(session_.modbusIdleTimeout);
+        std::int32_t port = 0;
+        std::int32_t seconds = 0;
+        if (const auto error = CheckModbusPort(portText, port)) return QStringLiteral("modbus-port: ") + error->text;
+        if (const auto error = CheckIdleTimeout(idleText, seconds)) return QStringLiteral("modbus-idle-timeout: ") + error->text;
+        PatchModbus(plan_.record, static_cast<std::uint16_t>(port), static_cast<std::uint16_t>(seconds));
+        plan_.modbusChanged = true;
+        return std::nullopt;
+    }
+
+    const DeviceSession& session_;
+    std::map<QString, QString> given_;
+    QStringList order_;
+    SettingsPlan plan_;
+};
+
+}  // namespace
+
+std::optional<SettingsPlan> PlanSettings(const std::vector<SettingAssignment>& assignments, const DeviceSession& session,
+                                         QString& error)
+{
+    return Planner(assignments, session).Plan(error);
+}
+
+}  // namespace zqb::cli

@@ -1,7 +1,6 @@
 #include "DacText.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace zqb {
 
@@ -12,9 +11,8 @@ QString FourSignificantThreeDecimals(double x)
     const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(x))));
     const double scale = std::pow(10.0, 3 - exponent);
     const double rounded = std::round(x * scale) / scale;  // std::round: half away from zero
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", rounded);
-    return QString::fromLatin1(text);
+    // Always a full stop, whatever the desktop's number format: the panel's texts are fixed.
+    return QString::number(rounded, 'f', 3);
 }
 
 QString DacVoltsText(std::int32_t code) { return FourSignificantThreeDecimals(code * 2.4422 / 1000) + QLatin1Char('V'); }

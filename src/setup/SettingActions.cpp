@@ -332,14 +332,14 @@ ActionOutcome SettingActions::StartFirmwareUpdate()
 ExchangeOutcome SettingActions::SendWebKey(const QByteArray& key)
 {
     if (!link_.Supervisor().PrepareLink()) return std::nullopt;
-    if (!BeginCommand(link_.Context(), SetWebKey)) return {};
+    if (!BeginCommand(link_.Context(), SetWebKey)) return ExchangeResult{};
     return link_.Transport().ExchangeCommand(BuildSetWebKey(link_.Context().commandFrame, key));
 }
 
 ExchangeOutcome SettingActions::SendConfigWritten()
 {
     if (!link_.Supervisor().PrepareLink()) return std::nullopt;
-    if (!BeginCommand(link_.Context(), ConfigWritten)) return {};
+    if (!BeginCommand(link_.Context(), ConfigWritten)) return ExchangeResult{};
     return link_.Transport().ExchangeCommand(BuildConfigWritten(link_.Context().commandFrame));
 }
 
@@ -348,7 +348,7 @@ ExchangeOutcome SettingActions::SendWifiMode(std::uint8_t mode)
     if (!link_.Supervisor().PrepareLink()) return std::nullopt;
     SessionContext& context = link_.Context();
     context.session.retryCount = 0;
-    if (!BeginCommand(context, SetWifiMode)) return {};
+    if (!BeginCommand(context, SetWifiMode)) return ExchangeResult{};  // dropped: busy
     const ExchangeResult result = link_.Transport().ExchangeCommand(BuildSetWifiMode(context.commandFrame, mode));
     if (result.Delivered() && !ReplyRefused(context, result, SetWifiMode)) PatchWifiMode(context.session.deviceConfigRecord, mode);
     return result;
@@ -358,7 +358,7 @@ ExchangeOutcome SettingActions::SendClearFlashConfig()
 {
     if (!link_.Supervisor().PrepareLink()) return std::nullopt;
     SessionContext& context = link_.Context();
-    if (!BeginCommand(context, ClearFlashConfig)) return {};
+    if (!BeginCommand(context, ClearFlashConfig)) return ExchangeResult{};
     const ExchangeResult result = link_.Transport().ExchangeCommand(BuildClearFlashConfig(context.commandFrame));
     if (result.Delivered() && !ReplyRefused(context, result, ClearFlashConfig)) context.session.deviceConfigRecordValid = 0;
     return result;

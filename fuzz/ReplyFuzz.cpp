@@ -1,0 +1,145 @@
+// Module replies, step by step, into one fresh link. A step is: a selector picking the command in
+// flight (0 or one of the console's codes), a flags byte, a 16-bit length and that many reply
+// bytes. The host network has no interface at all, so every link check fails, and each reply is
+// handled with ExchangeBusy held, as the transport does: no re-issue ever reaches a socket.
+
+#include <array>
+
+#include "CommandCodes.h"
+#include "FuzzSupport.h"
+#include "ModuleLink.h"
+#include "SimulatedHostNetwork.h"
+
+namespace {
+
+using namespace zqb;
+
+constexpr std::array<std::uint8_t, 21> Codes = {
+    NoCommand,     SetLocator,   GetLink,        GetImageChecksum, SendImageChecksum, ResetModule,
+    SetWifiMode,   SetWebKey,    BeginImageWriteLegacy, ClearFlashConfig, BeginFileWrite, GetDiCounters,
+    ClearDiCounter, SetDo,       SetAnalog,      SetCalibration,   SetOutputRange,    SetFunctionConfig,
+    GetIoStatus,   ConfigWritten, GetFunctionConfig,
+};
+
+bool InTable(std::uint8_t code) { return std::find(Codes.begin(), Codes.end(), code) != Codes.end(); }
+
+bool HasControlCharacter(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u < 0xA0);
+    });
+}
+
+// Keeps the panel texts the transport reads back; everything else costs nothing.
+class QuietDisplay : public DeviceDisplay {
+public:
+    void SetPanelText(StatusPanel panel, const QString& text) override { panels_[static_cast<int>(panel)] = text; }
+    QString PanelText(StatusPanel panel) const override { return panels_[static_cast<int>(panel)]; }
+    void SetPanelDetail(StatusPanel, const QString&) override {}
+    void SetModelText(const QString&) override {}
+    void SetModelColour(Rgb) override {}
+    // Module text reaches a one-line label: control characters must arrive as visible symbols.
+    void SetLocationText(const QString& text) override { FUZZ_CHECK(!HasControlCharacter(text)); }
+    void SetLocationColour(Rgb) override {}
+    void SetRssiText(const QString&) override {}
+    QString AddressText() const override { return {}; }
+    void SetAddressText(const QString&) override {}
+    void SetRangeTicked(bool) override {}
+    void ShowDigitalIo() override {}
+    void EnableModelControls(std::uint8_t) override {}
+    void ShowNoDevice() override {}
+    void ApplyFunctionRecord() override {}
+    void UntickFunctionEnable() override {}
+    void ShowCounters() override {}
+    void ShowChecksumVerdict(bool, const QString&) override {}
+    void AppendLog(const QString&) override {}
+
+private:
+    std::array<QString, 4> panels_;
+};
+
+class NoPauses : public Pauses {
+public:
+    void Pause(int) override {}
+};
+
+QString ReportedAddress(const ReplyBuffer& reply)
+{
+    const std::uint8_t* a = &reply[SpanOf(LinkField::moduleAddress).offset];
+    return QStringLiteral("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qputenv("ZQB_LOOPBACK_ONLY", "1");  // a second guard: the transport would refuse any other address
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::Input in(data, size);
+    SimulatedHostNetwork backend;
+    HostNetwork network(backend, [](const std::string&) {});
+    QuietDisplay display;
+    fuzz::RecordingDialogs dialogs;
+    NoPauses pauses;
+    ModuleLink link(display, network, dialogs, pauses);
+    SessionContext& context = link.Context();
+    DeviceSession& s = context.session;
+    s.hostAddress = QStringLiteral("127.0.0.1");
+
+    while (in.Left() >= 4) {
+        const std::uint8_t code = Codes[in.Byte() % Codes.size()];
+        const std::uint8_t flags = in.Byte();
+        const std::size_t length = std::min<std::size_t>(in.Word(), context.replyBuffer.size());
+        const QByteArray reply = in.Bytes(length);
+
+        const DeviceSession before = s;
+        s.commandInFlight = code;
+        s.overdueLimit = flags & 3;
+        {
+            BusyScope busy(context);
+            if (flags & 4) {
+                s.replyOverdue = 1;  // nothing came back
+            } else {
+                // As the transport reads: the head cleared, the rest keeps the earlier reply.
+                std::fill_n(context.replyBuffer.begin(), ReplyClearedBytes, std::uint8_t{0});
+                std::copy(reply.begin(), reply.end(), context.replyBuffer.begin());
+                link.Replies().HandleReply(static_cast<std::size_t>(reply.size()));
+                FUZZ_CHECK(s.replyLength == reply.size() && s.replyOverdue == 0);
+            }
+            FUZZ_CHECK(InTable(s.commandInFlight));
+            link.Replies().ReissueCommand();
+        }
+        FUZZ_CHECK(InTable(s.commandInFlight));
+
+        const ReplyBuffer& r = context.replyBuffer;
+        const bool linkRecord = !(flags & 4) && code == GetLink &&
+                                std::equal(FrameMagic.begin(), FrameMagic.end(), r.begin()) &&
+                                r[StatusOffset] == StatusAcknowledged;
+        if (linkRecord && ReportedAddress(r) != s.hostAddress) {
+            // Another module answered: nothing of its record may link or replace ours.
+            FUZZ_CHECK(s.linked == before.linked);
+            FUZZ_CHECK(s.locationText == before.locationText && s.apSsid == before.apSsid);
+            FUZZ_CHECK(s.functionRecord == before.functionRecord);
+        } else if (linkRecord) {
+            FUZZ_CHECK(s.linked == 1);
+        }
+        // The settings copy is only ever replaced by a whole link record.
+        if (s.deviceConfigRecord != before.deviceConfigRecord || s.deviceConfigRecordValid != before.deviceConfigRecordValid)
+            FUZZ_CHECK(linkRecord && static_cast<std::size_t>(reply.size()) >= LinkRecordLength);
+
+        for (int tick = 0; tick < (flags >> 3 & 7); ++tick) {
+            // Re-issuing the image check goes to the transport: those ticks are held off.
+            const bool toTransport = s.commandInFlight == GetImageChecksum || s.commandInFlight == SendImageChecksum;
+            context.ExchangeBusy = toTransport;
+            link.Replies().OverdueTick();
+            context.ExchangeBusy = false;
+            FUZZ_CHECK(InTable(s.commandInFlight));
+        }
+    }
+    return 0;
+}

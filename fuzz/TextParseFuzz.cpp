@@ -10,6 +10,7 @@
 #include "IntegerText.h"
 #include "Ipv4Text.h"
 #include "ModuleAddress.h"
+#include "SettingRules.h"
 
 namespace {
 
@@ -40,6 +41,19 @@ std::optional<std::uint32_t> ReferenceDotted(const std::string& text)
         address = address << 8 | part;
     }
     return address;
+}
+
+// The setup window's rule for address, mask and gateway: four parts of digits, each at most 255,
+// leading zeros allowed however many.
+bool ReferenceSettingsAddress(const std::string& text)
+{
+    static const std::regex pattern(R"(([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+))");
+    std::smatch parts;
+    if (!Matches(text, pattern, parts)) return false;
+    for (int i = 1; i <= 4; ++i)
+        if (Significant(parts[i].str()).size() > 3 || (parts[i].length() > 0 && std::stoul("0" + Significant(parts[i].str())) > 255))
+            return false;
+    return true;
 }
 
 std::optional<ModuleAddress> ReferenceModuleAddress(const std::string& text)
@@ -115,6 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(IsDecimalDigits(text) == digits);
     FUZZ_CHECK(ParseDottedDecimal(text) == ReferenceDotted(utf8));
     FUZZ_CHECK(ParseInteger(text) == ReferenceInteger(utf8));
+    FUZZ_CHECK(IsValidIpv4Text(text) == ReferenceSettingsAddress(utf8));
 
     QString error;
     const std::optional<ModuleAddress> module = ParseModuleAddress(text, error);

@@ -22,13 +22,6 @@ namespace {
 
 constexpr int ClientWidth = 727;
 constexpr int ClientHeight = 377;
-constexpr int SecondsBarTop = 10;
-constexpr int PercentBarTop = 100;
-// The two percent bars stay at least this many points apart while they are stepped.
-constexpr int PercentSpacing = 5;
-// The On bar rests at 5 % or more, the Off bar at 95 % or less.
-constexpr int OnBarLowest = 95;
-constexpr int OffBarHighest = 5;
 
 const QColor Navy(0, 0, 128);
 const QColor Red(255, 0, 0);

@@ -34,6 +34,17 @@ enum class FieldControl {
     PercentBar,   // vertical 0..100, percent = 100 - position, stored as a DAC code
 };
 
+// The window's bars: a seconds bar's value is SecondsBarTop - position, a delay bar's its
+// position up to DelayBarEnd, a percent bar's PercentBarTop - position.
+inline constexpr int SecondsBarTop = 10;
+inline constexpr int DelayBarEnd = 15;
+inline constexpr int PercentBarTop = 100;
+// The Off/On spacing rule of the two percent bars, in bar positions: they stay this far apart
+// while stepped, the On bar rests at 5 % or more, the Off bar at 95 % or less.
+inline constexpr int PercentSpacing = 5;
+inline constexpr int OnBarLowest = 95;
+inline constexpr int OffBarHighest = 5;
+
 struct FunctionFieldLayout {
     FunctionField field;
     FieldControl control;

@@ -4,20 +4,6 @@
 
 namespace zqb {
 
-namespace {
-
-// The window's bars: seconds bars stand at their bottom (0 s), delay bars at their left (0 s),
-// percent bars at their bottom (0 %).
-constexpr int SecondsBarTop = 10;
-constexpr int DelayBarEnd = 15;
-constexpr int PercentBarTop = 100;
-// The Off/On spacing rule of the two percent bars, in bar positions.
-constexpr int PercentSpacing = 5;
-constexpr int OnBarLowest = 95;
-constexpr int OffBarHighest = 5;
-
-}  // namespace
-
 FunctionModel::FunctionModel()
 {
     for (const FunctionFieldLayout& layout : FunctionFieldTable) {

@@ -8,10 +8,6 @@ namespace zqb {
 
 namespace {
 
-constexpr int SecondsBarTop = 10;
-constexpr int DelayBarEnd = 15;
-constexpr int PercentBarTop = 100;
-
 std::size_t IndexOf(FunctionField field) { return static_cast<std::size_t>(field); }
 
 }  // namespace

@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "simulator did not start\n");
         return 1;
     }
-    zqb::bench::QuietDisplay display;
+    zqb::QuietDisplay display;
     zqb::bench::NoDialogs dialogs;
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});

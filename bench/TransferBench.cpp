@@ -102,7 +102,7 @@ int main(int argc, char** argv)
 
     zqbsim::ModuleSimulator module;
     if (!module.Start()) return 1;
-    zqb::bench::QuietDisplay display;
+    zqb::QuietDisplay display;
     zqb::bench::NoDialogs dialogs;
     zqb::bench::NoPauses pauses;
     TimingProgress progress;

@@ -8,6 +8,7 @@
 #include "CommandCodes.h"
 #include "FuzzSupport.h"
 #include "ModuleLink.h"
+#include "QuietDisplay.h"
 #include "SimulatedHostNetwork.h"
 
 namespace {
@@ -32,31 +33,10 @@ bool HasControlCharacter(const QString& text)
 }
 
 // Keeps the panel texts the transport reads back; everything else costs nothing.
-class QuietDisplay : public DeviceDisplay {
+class WatchingDisplay : public QuietDisplay {
 public:
-    void SetPanelText(StatusPanel panel, const QString& text) override { panels_[static_cast<int>(panel)] = text; }
-    QString PanelText(StatusPanel panel) const override { return panels_[static_cast<int>(panel)]; }
-    void SetPanelDetail(StatusPanel, const QString&) override {}
-    void SetModelText(const QString&) override {}
-    void SetModelColour(Rgb) override {}
     // Module text reaches a one-line label: control characters must arrive as visible symbols.
     void SetLocationText(const QString& text) override { FUZZ_CHECK(!HasControlCharacter(text)); }
-    void SetLocationColour(Rgb) override {}
-    void SetRssiText(const QString&) override {}
-    QString AddressText() const override { return {}; }
-    void SetAddressText(const QString&) override {}
-    void SetRangeTicked(bool) override {}
-    void ShowDigitalIo() override {}
-    void EnableModelControls(std::uint8_t) override {}
-    void ShowNoDevice() override {}
-    void ApplyFunctionRecord() override {}
-    void UntickFunctionEnable() override {}
-    void ShowCounters() override {}
-    void ShowChecksumVerdict(bool, const QString&) override {}
-    void AppendLog(const QString&) override {}
-
-private:
-    std::array<QString, 4> panels_;
 };
 
 class NoPauses : public Pauses {
@@ -83,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Input in(data, size);
     SimulatedHostNetwork backend;
     HostNetwork network(backend, [](const std::string&) {});
-    QuietDisplay display;
+    WatchingDisplay display;
     fuzz::RecordingDialogs dialogs;
     NoPauses pauses;
     ModuleLink link(display, network, dialogs, pauses);

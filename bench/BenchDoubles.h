@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "QuietDisplay.h"
-#include "Dialogs.h"
-#include "Pauses.h"
+#include "protocol/QuietDisplay.h"
+#include "platform/Dialogs.h"
+#include "platform/Pauses.h"
 
 namespace zqb::bench {
 

@@ -16,13 +16,13 @@
 #include <QCoreApplication>
 
 #include "BenchDoubles.h"
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "HostNetworkScan.h"
-#include "ModuleLink.h"
-#include "ModuleSimulator.h"
-#include "SimulatedHostNetwork.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "link/HostNetworkScan.h"
+#include "link/ModuleLink.h"
+#include "sim/ModuleSimulator.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace {
 

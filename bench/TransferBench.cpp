@@ -18,13 +18,13 @@
 #include <QCoreApplication>
 
 #include "BenchDoubles.h"
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "FileTransfer.h"
-#include "HostNetworkScan.h"
-#include "ModuleLink.h"
-#include "ModuleSimulator.h"
-#include "SimulatedHostNetwork.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "transfer/FileTransfer.h"
+#include "link/HostNetworkScan.h"
+#include "link/ModuleLink.h"
+#include "sim/ModuleSimulator.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace {
 

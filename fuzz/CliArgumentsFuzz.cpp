@@ -2,9 +2,9 @@
 // the parser returns a command or a usage error with its reason, and what it takes stays inside
 // the rules it states: a module address that can link, a port, bounds on every number.
 
-#include "CliArguments.h"
+#include "cli/CliArguments.h"
 #include "FuzzSupport.h"
-#include "ModuleAddress.h"
+#include "link/ModuleAddress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

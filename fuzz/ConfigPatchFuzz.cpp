@@ -5,9 +5,9 @@
 
 #include <random>
 
-#include "AnsiText.h"
-#include "ConfigRecordPatch.h"
-#include "Frames.h"
+#include "protocol/AnsiText.h"
+#include "setup/ConfigRecordPatch.h"
+#include "protocol/Frames.h"
 #include "FuzzSupport.h"
 
 namespace {

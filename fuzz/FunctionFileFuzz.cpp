@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "FunctionFile.h"
-#include "FunctionRecordMapping.h"
+#include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionRecordMapping.h"
 #include "FuzzSupport.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <QByteArray>
 #include <QStringList>
 
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 namespace zqb::fuzz {
 

@@ -5,11 +5,11 @@
 
 #include <array>
 
-#include "CommandCodes.h"
+#include "protocol/CommandCodes.h"
 #include "FuzzSupport.h"
-#include "ModuleLink.h"
-#include "QuietDisplay.h"
-#include "SimulatedHostNetwork.h"
+#include "link/ModuleLink.h"
+#include "protocol/QuietDisplay.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace {
 

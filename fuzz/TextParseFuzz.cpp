@@ -5,12 +5,12 @@
 #include <regex>
 #include <string>
 
-#include "ConsoleOptions.h"
+#include "app/ConsoleOptions.h"
 #include "FuzzSupport.h"
-#include "IntegerText.h"
-#include "Ipv4Text.h"
-#include "ModuleAddress.h"
-#include "SettingRules.h"
+#include "platform/IntegerText.h"
+#include "protocol/Ipv4Text.h"
+#include "link/ModuleAddress.h"
+#include "setup/SettingRules.h"
 
 namespace {
 

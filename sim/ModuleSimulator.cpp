@@ -1,4 +1,4 @@
-#include "ModuleSimulator.h"
+#include "sim/ModuleSimulator.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +16,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include "SimModuleLogic.h"
+#include "sim/SimModuleLogic.h"
 
 namespace zqbsim {
 

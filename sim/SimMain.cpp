@@ -8,7 +8,7 @@
 #include <QHostAddress>
 #include <QTimer>
 
-#include "ModuleSimulator.h"
+#include "sim/ModuleSimulator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SimModuleLogic.h"
+#include "sim/SimModuleLogic.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 
 #include <QByteArray>
 
-#include "ModuleSimulator.h"
+#include "sim/ModuleSimulator.h"
 
 namespace zqbsim::logic {
 

@@ -10,9 +10,9 @@
 #include <QFile>
 #include <QPlainTextEdit>
 
-#include "CommandCodes.h"
-#include "ConsoleDriver.h"
-#include "WindowLook.h"
+#include "protocol/CommandCodes.h"
+#include "support/ConsoleDriver.h"
+#include "platform/WindowLook.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QDir>
 
-#include "DemoModule.h"
-#include "Eap_tcp.h"
-#include "ModuleLink.h"
-#include "SimulatedHostNetwork.h"
-#include "WindowLook.h"
+#include "app/DemoModule.h"
+#include "mainwindow/Eap_tcp.h"
+#include "link/ModuleLink.h"
+#include "link/SimulatedHostNetwork.h"
+#include "platform/WindowLook.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ConsoleApplication.h"
+#include "app/ConsoleApplication.h"
 
 #include <exception>
 

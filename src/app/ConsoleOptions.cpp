@@ -1,6 +1,6 @@
-#include "ConsoleOptions.h"
+#include "app/ConsoleOptions.h"
 
-#include "ModuleAddress.h"
+#include "link/ModuleAddress.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "DemoModule.h"
+#include "app/DemoModule.h"
 
 namespace zqb {
 

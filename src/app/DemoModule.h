@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "ModuleSimulator.h"
+#include "sim/ModuleSimulator.h"
 
 namespace zqb {
 

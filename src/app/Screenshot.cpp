@@ -1,4 +1,4 @@
-#include "Screenshot.h"
+#include "app/Screenshot.h"
 
 #include <cstdio>
 

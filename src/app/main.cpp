@@ -3,19 +3,19 @@
 #include <cstdio>
 #include <memory>
 
-#include "ConsoleApplication.h"
-#include "ConsoleOptions.h"
-#include "DemoModule.h"
-#include "Eap_tcp.h"
-#include "HostNetworkScan.h"
-#include "ModuleLink.h"
-#include "Pauses.h"
-#include "PlatformHostNetwork.h"
-#include "QtDialogs.h"
-#include "Screenshot.h"
-#include "SimulatedHostNetwork.h"
-#include "StartupTrace.h"
-#include "WindowLook.h"
+#include "app/ConsoleApplication.h"
+#include "app/ConsoleOptions.h"
+#include "app/DemoModule.h"
+#include "mainwindow/Eap_tcp.h"
+#include "link/HostNetworkScan.h"
+#include "link/ModuleLink.h"
+#include "platform/Pauses.h"
+#include "link/PlatformHostNetwork.h"
+#include "platform/QtDialogs.h"
+#include "app/Screenshot.h"
+#include "link/SimulatedHostNetwork.h"
+#include "app/StartupTrace.h"
+#include "platform/WindowLook.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "AnalogTarget.h"
+#include "cli/AnalogTarget.h"
 
 #include <cmath>
 
-#include "DacText.h"
+#include "mainwindow/DacText.h"
 
 namespace zqb::cli {
 

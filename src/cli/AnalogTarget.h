@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "CliArguments.h"
+#include "cli/CliArguments.h"
 
 namespace zqb::cli {
 

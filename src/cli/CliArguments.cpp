@@ -1,9 +1,9 @@
-#include "CliArguments.h"
+#include "cli/CliArguments.h"
 
 #include <QRegularExpression>
 
-#include "Ipv4Text.h"
-#include "ModuleAddress.h"
+#include "protocol/Ipv4Text.h"
+#include "link/ModuleAddress.h"
 
 namespace zqb::cli {
 

@@ -1,9 +1,9 @@
-#include "CliDevice.h"
+#include "cli/CliDevice.h"
 
 #include <algorithm>
 
-#include "CliTerminal.h"
-#include "FunctionRecordMapping.h"
+#include "cli/CliTerminal.h"
+#include "functioncfg/FunctionRecordMapping.h"
 
 namespace zqb::cli {
 

@@ -6,11 +6,11 @@
 
 #include <QStringList>
 
-#include "DeviceDisplay.h"
-#include "Dialogs.h"
-#include "FunctionControls.h"
-#include "SessionContext.h"
-#include "TransferProgress.h"
+#include "protocol/DeviceDisplay.h"
+#include "platform/Dialogs.h"
+#include "functioncfg/FunctionControls.h"
+#include "protocol/SessionContext.h"
+#include "transfer/TransferProgress.h"
 
 namespace zqb::cli {
 

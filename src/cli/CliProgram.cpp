@@ -1,11 +1,11 @@
-#include "CliProgram.h"
+#include "cli/CliProgram.h"
 
-#include "CliArguments.h"
-#include "Ipv4Text.h"
-#include "LinkReport.h"
-#include "ModuleCommands.h"
-#include "NetworkGuard.h"
-#include "NetworkScan.h"
+#include "cli/CliArguments.h"
+#include "protocol/Ipv4Text.h"
+#include "cli/LinkReport.h"
+#include "cli/ModuleCommands.h"
+#include "protocol/NetworkGuard.h"
+#include "cli/NetworkScan.h"
 
 namespace zqb::cli {
 

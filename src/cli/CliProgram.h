@@ -6,9 +6,9 @@
 
 #include <QStringList>
 
-#include "CliTerminal.h"
-#include "HostNetworkBackend.h"
-#include "Pauses.h"
+#include "cli/CliTerminal.h"
+#include "link/HostNetworkBackend.h"
+#include "platform/Pauses.h"
 
 namespace zqb::cli {
 

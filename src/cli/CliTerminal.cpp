@@ -1,4 +1,4 @@
-#include "CliTerminal.h"
+#include "cli/CliTerminal.h"
 
 #include <QJsonDocument>
 

@@ -1,15 +1,15 @@
-#include "LinkReport.h"
+#include "cli/LinkReport.h"
 
 #include <algorithm>
 
 #include <QStringList>
 
-#include "AnsiText.h"
-#include "CommandCodes.h"
-#include "DacText.h"
-#include "Frames.h"
-#include "RecordLayouts.h"
-#include "ReplyHandler.h"
+#include "protocol/AnsiText.h"
+#include "protocol/CommandCodes.h"
+#include "mainwindow/DacText.h"
+#include "protocol/Frames.h"
+#include "protocol/RecordLayouts.h"
+#include "protocol/ReplyHandler.h"
 
 namespace zqb::cli {
 

@@ -1,4 +1,4 @@
-#include "ModuleCommands.h"
+#include "cli/ModuleCommands.h"
 
 #include <algorithm>
 
@@ -9,19 +9,19 @@
 #include <QSaveFile>
 #include <QThread>
 
-#include "AnalogTarget.h"
-#include "AnsiText.h"
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "FunctionFile.h"
-#include "FunctionRecordMapping.h"
-#include "LinkReport.h"
-#include "ModuleLock.h"
-#include "NetworkGuard.h"
-#include "ReplyHandler.h"
-#include "SettingsFile.h"
-#include "SettingsPlan.h"
+#include "cli/AnalogTarget.h"
+#include "protocol/AnsiText.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "cli/LinkReport.h"
+#include "cli/ModuleLock.h"
+#include "protocol/NetworkGuard.h"
+#include "protocol/ReplyHandler.h"
+#include "setup/SettingsFile.h"
+#include "cli/SettingsPlan.h"
 
 namespace zqb::cli {
 

@@ -3,18 +3,18 @@
 #include <cstdint>
 #include <memory>
 
-#include "CliArguments.h"
-#include "CliDevice.h"
-#include "CliProgram.h"
-#include "CliTerminal.h"
-#include "CommandSenders.h"
-#include "FileTransfer.h"
-#include "FirmwareUpload.h"
-#include "FunctionModel.h"
-#include "HostNetworkScan.h"
-#include "LinkReport.h"
-#include "ModuleLink.h"
-#include "SettingActions.h"
+#include "cli/CliArguments.h"
+#include "cli/CliDevice.h"
+#include "cli/CliProgram.h"
+#include "cli/CliTerminal.h"
+#include "protocol/CommandSenders.h"
+#include "transfer/FileTransfer.h"
+#include "transfer/FirmwareUpload.h"
+#include "functioncfg/FunctionModel.h"
+#include "link/HostNetworkScan.h"
+#include "cli/LinkReport.h"
+#include "link/ModuleLink.h"
+#include "setup/SettingActions.h"
 
 namespace zqb::cli {
 

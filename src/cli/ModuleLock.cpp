@@ -1,4 +1,4 @@
-#include "ModuleLock.h"
+#include "cli/ModuleLock.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "NetworkScan.h"
+#include "cli/NetworkScan.h"
 
 #include <algorithm>
 #include <memory>
@@ -8,11 +8,11 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include "CommandBuilders.h"
-#include "HostNetworkScan.h"
-#include "Ipv4Text.h"
-#include "ModuleLock.h"
-#include "RecordLayouts.h"
+#include "protocol/CommandBuilders.h"
+#include "link/HostNetworkScan.h"
+#include "protocol/Ipv4Text.h"
+#include "cli/ModuleLock.h"
+#include "protocol/RecordLayouts.h"
 
 namespace zqb::cli {
 

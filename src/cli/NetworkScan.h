@@ -8,8 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "CliArguments.h"
-#include "HostNetworkBackend.h"
+#include "cli/CliArguments.h"
+#include "link/HostNetworkBackend.h"
 
 namespace zqb::cli {
 

@@ -1,10 +1,10 @@
-#include "SettingsPlan.h"
+#include "cli/SettingsPlan.h"
 
 #include <map>
 
-#include "AnsiText.h"
-#include "ConfigRecordPatch.h"
-#include "SettingRules.h"
+#include "protocol/AnsiText.h"
+#include "setup/ConfigRecordPatch.h"
+#include "setup/SettingRules.h"
 
 namespace zqb::cli {
 

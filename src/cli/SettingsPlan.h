@@ -6,8 +6,8 @@
 #include <QJsonObject>
 #include <QStringList>
 
-#include "CliArguments.h"
-#include "DeviceSession.h"
+#include "cli/CliArguments.h"
+#include "protocol/DeviceSession.h"
 
 namespace zqb::cli {
 

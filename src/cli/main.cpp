@@ -9,10 +9,10 @@
 
 #include <QCoreApplication>
 
-#include "CliProgram.h"
-#include "ModuleLock.h"
-#include "Pauses.h"
-#include "PlatformHostNetwork.h"
+#include "cli/CliProgram.h"
+#include "cli/ModuleLock.h"
+#include "platform/Pauses.h"
+#include "link/PlatformHostNetwork.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "Counter.h"
+#include "counter/Counter.h"
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "Icons.h"
-#include "WindowLook.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "platform/Icons.h"
+#include "platform/WindowLook.h"
 
 namespace zqb {
 

@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "ImageButton.h"
-#include "ModuleLink.h"
+#include "platform/ImageButton.h"
+#include "link/ModuleLink.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "ButtonPictures.h"
+#include "functioncfg/ButtonPictures.h"
 
 #include <functional>
 

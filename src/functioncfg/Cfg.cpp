@@ -1,4 +1,4 @@
-#include "Cfg.h"
+#include "functioncfg/Cfg.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -9,12 +9,12 @@
 #include <QScreen>
 #include <QToolButton>
 
-#include "ButtonPictures.h"
-#include "FunctionCommands.h"
-#include "FunctionFile.h"
-#include "FunctionRecordMapping.h"
-#include "FunctionWaveform.h"
-#include "WindowLook.h"
+#include "functioncfg/ButtonPictures.h"
+#include "functioncfg/FunctionCommands.h"
+#include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "functioncfg/FunctionWaveform.h"
+#include "platform/WindowLook.h"
 
 namespace zqb {
 

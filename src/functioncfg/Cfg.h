@@ -2,9 +2,9 @@
 
 #include <QDialog>
 
-#include "FunctionControls.h"
-#include "FunctionTrackBar.h"
-#include "ModuleLink.h"
+#include "functioncfg/FunctionControls.h"
+#include "functioncfg/FunctionTrackBar.h"
+#include "link/ModuleLink.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -1,9 +1,9 @@
-#include "FunctionCommands.h"
+#include "functioncfg/FunctionCommands.h"
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "FunctionRecordMapping.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "functioncfg/FunctionRecordMapping.h"
 
 namespace zqb {
 

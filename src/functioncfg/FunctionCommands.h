@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CommandTransport.h"
-#include "Dialogs.h"
-#include "FunctionControls.h"
-#include "SessionContext.h"
+#include "protocol/CommandTransport.h"
+#include "platform/Dialogs.h"
+#include "functioncfg/FunctionControls.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 

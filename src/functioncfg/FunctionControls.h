@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FunctionFields.h"
+#include "functioncfg/FunctionFields.h"
 
 namespace zqb {
 

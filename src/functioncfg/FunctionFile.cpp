@@ -1,12 +1,12 @@
-#include "FunctionFile.h"
+#include "functioncfg/FunctionFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
-#include "FunctionRecordMapping.h"
-#include "IntegerText.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "platform/IntegerText.h"
 
 namespace zqb {
 

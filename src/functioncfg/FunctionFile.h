@@ -5,9 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
-#include "Dialogs.h"
-#include "FunctionControls.h"
-#include "FunctionRecordMapping.h"
+#include "platform/Dialogs.h"
+#include "functioncfg/FunctionControls.h"
+#include "functioncfg/FunctionRecordMapping.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "FunctionModel.h"
+#include "functioncfg/FunctionModel.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "FunctionControls.h"
-#include "FunctionFields.h"
+#include "functioncfg/FunctionControls.h"
+#include "functioncfg/FunctionFields.h"
 
 namespace zqb {
 

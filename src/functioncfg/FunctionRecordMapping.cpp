@@ -1,8 +1,8 @@
-#include "FunctionRecordMapping.h"
+#include "functioncfg/FunctionRecordMapping.h"
 
 #include <algorithm>
 
-#include "CommandBuilders.h"
+#include "protocol/CommandBuilders.h"
 
 namespace zqb {
 

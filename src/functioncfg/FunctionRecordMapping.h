@@ -6,10 +6,10 @@
 
 #include <QString>
 
-#include "DeviceSession.h"
-#include "Dialogs.h"
-#include "FunctionControls.h"
-#include "Frames.h"
+#include "protocol/DeviceSession.h"
+#include "platform/Dialogs.h"
+#include "functioncfg/FunctionControls.h"
+#include "protocol/Frames.h"
 
 namespace zqb {
 

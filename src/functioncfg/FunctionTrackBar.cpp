@@ -1,4 +1,4 @@
-#include "FunctionTrackBar.h"
+#include "functioncfg/FunctionTrackBar.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "FunctionWaveform.h"
+#include "functioncfg/FunctionWaveform.h"
 
 #include <QFont>
 #include <QPainter>

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "HostNetworkTables.h"
+#include "link/HostNetworkTables.h"
 
 namespace zqb {
 

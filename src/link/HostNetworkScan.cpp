@@ -1,4 +1,4 @@
-#include "HostNetworkScan.h"
+#include "link/HostNetworkScan.h"
 
 #include <algorithm>
 #include <array>

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "HostNetworkBackend.h"
-#include "HostNetworkTables.h"
+#include "link/HostNetworkBackend.h"
+#include "link/HostNetworkTables.h"
 
 namespace zqb {
 

@@ -1,12 +1,12 @@
-#include "LinkSupervisor.h"
+#include "link/LinkSupervisor.h"
 
 #include <QStringList>
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "IntegerText.h"
-#include "Ipv4Text.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "platform/IntegerText.h"
+#include "protocol/Ipv4Text.h"
 
 namespace zqb {
 

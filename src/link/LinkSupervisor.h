@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
-#include "CommandTransport.h"
-#include "DeviceDisplay.h"
-#include "Dialogs.h"
-#include "HostNetworkScan.h"
-#include "LinkGate.h"
-#include "SessionContext.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/DeviceDisplay.h"
+#include "platform/Dialogs.h"
+#include "link/HostNetworkScan.h"
+#include "protocol/LinkGate.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "LinkTimer.h"
+#include "link/LinkTimer.h"
 
 namespace zqb {
 

@@ -1,6 +1,6 @@
 #ifdef __linux__
 
-#include "LinuxHostNetwork.h"
+#include "link/LinuxHostNetwork.h"
 
 // <net/if.h> before <linux/wireless.h>: the kernel header then skips its own copy of struct ifreq.
 #include <arpa/inet.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "HostNetworkBackend.h"
+#include "link/HostNetworkBackend.h"
 
 namespace zqb {
 

@@ -1,8 +1,8 @@
-#include "ModuleAddress.h"
+#include "link/ModuleAddress.h"
 
 #include <QStringList>
 
-#include "Ipv4Text.h"
+#include "protocol/Ipv4Text.h"
 
 namespace zqb {
 

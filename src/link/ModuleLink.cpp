@@ -1,4 +1,4 @@
-#include "ModuleLink.h"
+#include "link/ModuleLink.h"
 
 namespace zqb {
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "CommandTransport.h"
-#include "DeviceDisplay.h"
-#include "Dialogs.h"
-#include "DisplayRelay.h"
-#include "HostNetworkScan.h"
-#include "LinkSupervisor.h"
-#include "Pauses.h"
-#include "ReplyHandler.h"
-#include "SessionContext.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/DeviceDisplay.h"
+#include "platform/Dialogs.h"
+#include "protocol/DisplayRelay.h"
+#include "link/HostNetworkScan.h"
+#include "link/LinkSupervisor.h"
+#include "platform/Pauses.h"
+#include "protocol/ReplyHandler.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 

@@ -1,9 +1,9 @@
-#include "PlatformHostNetwork.h"
+#include "link/PlatformHostNetwork.h"
 
 #ifdef _WIN32
-#include "WindowsHostNetwork.h"
+#include "link/WindowsHostNetwork.h"
 #else
-#include "LinuxHostNetwork.h"
+#include "link/LinuxHostNetwork.h"
 #endif
 
 namespace zqb {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "HostNetworkBackend.h"
+#include "link/HostNetworkBackend.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "SimulatedHostNetwork.h"
+#include "link/SimulatedHostNetwork.h"
 
 #include <algorithm>
 #include <array>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "HostNetworkBackend.h"
+#include "link/HostNetworkBackend.h"
 
 namespace zqb {
 

@@ -1,6 +1,6 @@
 #ifdef _WIN32
 
-#include "WindowsHostNetwork.h"
+#include "link/WindowsHostNetwork.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

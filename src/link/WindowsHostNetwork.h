@@ -3,7 +3,7 @@
 // The host network of a Windows PC: the adapter address list (IP Helper) and the Native Wi-Fi
 // service. The header names no Windows type, so it can be included anywhere.
 
-#include "HostNetworkBackend.h"
+#include "link/HostNetworkBackend.h"
 
 namespace zqb {
 

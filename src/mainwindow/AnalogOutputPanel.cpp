@@ -1,18 +1,18 @@
-#include "AnalogOutputPanel.h"
+#include "mainwindow/AnalogOutputPanel.h"
 
 #include <algorithm>
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "ConfigRecordPatch.h"
-#include "DacText.h"
-#include "Icons.h"
-#include "IntegerText.h"
-#include "WindowLook.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "setup/ConfigRecordPatch.h"
+#include "mainwindow/DacText.h"
+#include "platform/Icons.h"
+#include "platform/IntegerText.h"
+#include "platform/WindowLook.h"
 
 namespace zqb {
 

@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "CommandTransport.h"
-#include "DeviceDisplay.h"
-#include "ImageButton.h"
-#include "SessionContext.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/DeviceDisplay.h"
+#include "platform/ImageButton.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 

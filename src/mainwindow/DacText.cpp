@@ -1,4 +1,4 @@
-#include "DacText.h"
+#include "mainwindow/DacText.h"
 
 #include <cmath>
 

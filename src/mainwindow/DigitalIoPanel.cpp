@@ -1,8 +1,8 @@
-#include "DigitalIoPanel.h"
+#include "mainwindow/DigitalIoPanel.h"
 
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "WindowLook.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "platform/WindowLook.h"
 
 namespace zqb {
 

@@ -8,9 +8,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "DeviceDisplay.h"
-#include "SessionContext.h"
-#include "ShapeIndicator.h"
+#include "protocol/DeviceDisplay.h"
+#include "protocol/SessionContext.h"
+#include "mainwindow/ShapeIndicator.h"
 
 namespace zqb {
 

@@ -1,12 +1,12 @@
-#include "Eap_tcp.h"
+#include "mainwindow/Eap_tcp.h"
 
 #include <QFontMetrics>
 #include <QScreen>
 
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "Icons.h"
-#include "WindowLook.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "platform/Icons.h"
+#include "platform/WindowLook.h"
 
 namespace zqb {
 

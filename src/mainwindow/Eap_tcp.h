@@ -11,18 +11,18 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "AnalogOutputPanel.h"
-#include "Cfg.h"
-#include "Counter.h"
-#include "DeviceDisplay.h"
-#include "DigitalIoPanel.h"
-#include "Dialogs.h"
-#include "ImageButton.h"
-#include "LinkTimer.h"
-#include "ModuleLink.h"
-#include "PanelStatusBar.h"
-#include "SessionContext.h"
-#include "Setup.h"
+#include "mainwindow/AnalogOutputPanel.h"
+#include "functioncfg/Cfg.h"
+#include "counter/Counter.h"
+#include "protocol/DeviceDisplay.h"
+#include "mainwindow/DigitalIoPanel.h"
+#include "platform/Dialogs.h"
+#include "platform/ImageButton.h"
+#include "link/LinkTimer.h"
+#include "link/ModuleLink.h"
+#include "mainwindow/PanelStatusBar.h"
+#include "protocol/SessionContext.h"
+#include "setup/Setup.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "PanelStatusBar.h"
+#include "mainwindow/PanelStatusBar.h"
 
 #include <QPainter>
 #include <QStyleOption>

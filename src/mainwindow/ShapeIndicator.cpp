@@ -1,4 +1,4 @@
-#include "ShapeIndicator.h"
+#include "mainwindow/ShapeIndicator.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "Icons.h"
+#include "platform/Icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "ImageButton.h"
+#include "platform/ImageButton.h"
 
 #include <QKeyEvent>
 

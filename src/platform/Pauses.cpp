@@ -1,4 +1,4 @@
-#include "Pauses.h"
+#include "platform/Pauses.h"
 
 #include <QThread>
 

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "WindowLook.h"
+#include "platform/WindowLook.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "BlockingSocket.h"
+#include "protocol/BlockingSocket.h"
 
 #include <cerrno>
 
@@ -14,7 +14,7 @@
 #include <QHostAddress>
 #include <QSocketNotifier>
 
-#include "Ipv4Text.h"
+#include "protocol/Ipv4Text.h"
 
 namespace zqb {
 

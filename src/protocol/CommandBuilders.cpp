@@ -1,8 +1,8 @@
-#include "CommandBuilders.h"
+#include "protocol/CommandBuilders.h"
 
 #include <algorithm>
 
-#include "CommandCodes.h"
+#include "protocol/CommandCodes.h"
 
 namespace zqb {
 

@@ -5,8 +5,8 @@
 
 #include <QByteArray>
 
-#include "DeviceSession.h"
-#include "Frames.h"
+#include "protocol/DeviceSession.h"
+#include "protocol/Frames.h"
 
 namespace zqb {
 

@@ -1,9 +1,9 @@
-#include "CommandSenders.h"
+#include "protocol/CommandSenders.h"
 
 #include <algorithm>
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
 
 namespace zqb {
 

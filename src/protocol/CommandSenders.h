@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "CommandTransport.h"
-#include "SessionContext.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 

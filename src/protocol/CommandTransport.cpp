@@ -1,11 +1,11 @@
-#include "CommandTransport.h"
+#include "protocol/CommandTransport.h"
 
 #include <algorithm>
 
-#include "BlockingSocket.h"
-#include "CommandCodes.h"
-#include "NetworkGuard.h"
-#include "ReplyHandler.h"
+#include "protocol/BlockingSocket.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/NetworkGuard.h"
+#include "protocol/ReplyHandler.h"
 
 namespace zqb {
 

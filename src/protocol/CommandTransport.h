@@ -2,8 +2,8 @@
 
 #include <cstddef>
 
-#include "DeviceDisplay.h"
-#include "SessionContext.h"
+#include "protocol/DeviceDisplay.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include "DeviceDisplay.h"
+#include "protocol/DeviceDisplay.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "Ipv4Text.h"
+#include "protocol/Ipv4Text.h"
 
 #include <QStringList>
 

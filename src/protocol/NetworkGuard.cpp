@@ -1,8 +1,8 @@
-#include "NetworkGuard.h"
+#include "protocol/NetworkGuard.h"
 
 #include <QtGlobal>
 
-#include "Ipv4Text.h"
+#include "protocol/Ipv4Text.h"
 
 namespace zqb {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "DeviceDisplay.h"
+#include "protocol/DeviceDisplay.h"
 
 namespace zqb {
 

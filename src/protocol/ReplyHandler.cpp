@@ -1,12 +1,12 @@
-#include "ReplyHandler.h"
+#include "protocol/ReplyHandler.h"
 
 #include <algorithm>
 
 #include <QStringList>
 
-#include "AnsiText.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
+#include "protocol/AnsiText.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
 
 namespace zqb {
 

@@ -2,11 +2,11 @@
 
 #include <cstddef>
 
-#include "CommandTransport.h"
-#include "DeviceDisplay.h"
-#include "LinkGate.h"
-#include "RecordLayouts.h"
-#include "SessionContext.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/DeviceDisplay.h"
+#include "protocol/LinkGate.h"
+#include "protocol/RecordLayouts.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstddef>
 
-#include "RecordLayouts.h"
+#include "protocol/RecordLayouts.h"
 
 namespace zqb {
 

@@ -1,8 +1,8 @@
-#include "ConfigRecordPatch.h"
+#include "setup/ConfigRecordPatch.h"
 
 #include <algorithm>
 
-#include "Frames.h"
+#include "protocol/Frames.h"
 
 namespace zqb {
 

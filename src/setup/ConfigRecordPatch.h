@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 
-#include "ConfigRecordLayout.h"
-#include "DeviceSession.h"
+#include "setup/ConfigRecordLayout.h"
+#include "protocol/DeviceSession.h"
 
 namespace zqb {
 

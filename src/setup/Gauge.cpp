@@ -1,4 +1,4 @@
-#include "Gauge.h"
+#include "setup/Gauge.h"
 
 #include <algorithm>
 

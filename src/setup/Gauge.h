@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QWidget>
 
-#include "TransferProgress.h"
+#include "transfer/TransferProgress.h"
 
 namespace zqb {
 

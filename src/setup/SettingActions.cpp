@@ -1,11 +1,11 @@
-#include "SettingActions.h"
+#include "setup/SettingActions.h"
 
-#include "AnsiText.h"
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "SettingRules.h"
-#include "SettingsFile.h"
+#include "protocol/AnsiText.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "setup/SettingRules.h"
+#include "setup/SettingsFile.h"
 
 namespace zqb {
 

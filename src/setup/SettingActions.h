@@ -5,11 +5,11 @@
 
 #include <QString>
 
-#include "ConfigRecordPatch.h"
-#include "FileTransfer.h"
-#include "FirmwareUpload.h"
-#include "ModuleLink.h"
-#include "SettingRules.h"
+#include "setup/ConfigRecordPatch.h"
+#include "transfer/FileTransfer.h"
+#include "transfer/FirmwareUpload.h"
+#include "link/ModuleLink.h"
+#include "setup/SettingRules.h"
 
 namespace zqb {
 

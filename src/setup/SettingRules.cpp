@@ -1,9 +1,9 @@
-#include "SettingRules.h"
+#include "setup/SettingRules.h"
 
 #include <QStringList>
 
-#include "AnsiText.h"
-#include "IntegerText.h"
+#include "protocol/AnsiText.h"
+#include "platform/IntegerText.h"
 
 namespace zqb {
 

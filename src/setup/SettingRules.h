@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "ConfigRecordPatch.h"
-#include "DeviceSession.h"
+#include "setup/ConfigRecordPatch.h"
+#include "protocol/DeviceSession.h"
 
 namespace zqb {
 

@@ -1,4 +1,4 @@
-#include "SettingsFile.h"
+#include "setup/SettingsFile.h"
 
 #include <algorithm>
 

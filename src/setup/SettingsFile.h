@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileTransfer.h"
-#include "ModuleLink.h"
+#include "transfer/FileTransfer.h"
+#include "link/ModuleLink.h"
 
 namespace zqb {
 

@@ -1,8 +1,8 @@
-#include "Setup.h"
+#include "setup/Setup.h"
 
-#include "AnsiText.h"
-#include "Icons.h"
-#include "WindowLook.h"
+#include "protocol/AnsiText.h"
+#include "platform/Icons.h"
+#include "platform/WindowLook.h"
 
 namespace zqb {
 

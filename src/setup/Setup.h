@@ -11,12 +11,12 @@
 #include <QRadioButton>
 #include <QToolButton>
 
-#include "FileTransfer.h"
-#include "FirmwareUpload.h"
-#include "Gauge.h"
-#include "ImageButton.h"
-#include "ModuleLink.h"
-#include "SettingActions.h"
+#include "transfer/FileTransfer.h"
+#include "transfer/FirmwareUpload.h"
+#include "setup/Gauge.h"
+#include "platform/ImageButton.h"
+#include "link/ModuleLink.h"
+#include "setup/SettingActions.h"
 
 namespace zqb {
 

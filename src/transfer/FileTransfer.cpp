@@ -1,12 +1,12 @@
-#include "FileTransfer.h"
+#include "transfer/FileTransfer.h"
 
 #include <algorithm>
 
-#include "AnsiText.h"
-#include "BlockingSocket.h"
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
+#include "protocol/AnsiText.h"
+#include "protocol/BlockingSocket.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
 
 namespace zqb {
 

@@ -5,9 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
-#include "ModuleLink.h"
-#include "Pauses.h"
-#include "TransferProgress.h"
+#include "link/ModuleLink.h"
+#include "platform/Pauses.h"
+#include "transfer/TransferProgress.h"
 
 namespace zqb {
 

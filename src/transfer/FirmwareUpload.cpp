@@ -1,11 +1,11 @@
-#include "FirmwareUpload.h"
+#include "transfer/FirmwareUpload.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
 
 namespace zqb {
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "FileTransfer.h"
+#include "transfer/FileTransfer.h"
 
 namespace zqb {
 

@@ -5,8 +5,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "ConsoleOptions.h"
-#include "QtPrinters.h"
+#include "app/ConsoleOptions.h"
+#include "support/QtPrinters.h"
 
 namespace zqb {
 namespace {

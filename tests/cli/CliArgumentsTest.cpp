@@ -4,11 +4,11 @@
 
 #include <random>
 
-#include "AnalogTarget.h"
-#include "CliArguments.h"
-#include "DacText.h"
-#include "Ipv4Text.h"
-#include "QtPrinters.h"
+#include "cli/AnalogTarget.h"
+#include "cli/CliArguments.h"
+#include "mainwindow/DacText.h"
+#include "protocol/Ipv4Text.h"
+#include "support/QtPrinters.h"
 
 namespace zqb::cli {
 namespace {

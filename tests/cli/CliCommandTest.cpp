@@ -6,11 +6,11 @@
 #include <QFile>
 #include <QJsonArray>
 
-#include "CliRig.h"
-#include "CommandCodes.h"
-#include "ConfigRecordPatch.h"
-#include "HexBytes.h"
-#include "ModuleLock.h"
+#include "cli/CliRig.h"
+#include "protocol/CommandCodes.h"
+#include "setup/ConfigRecordPatch.h"
+#include "support/HexBytes.h"
+#include "cli/ModuleLock.h"
 
 namespace zqb::cli::test {
 namespace {

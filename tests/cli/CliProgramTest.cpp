@@ -4,8 +4,8 @@
 #include <QJsonDocument>
 #include <QProcess>
 
-#include "CliRig.h"
-#include "ModuleLock.h"
+#include "cli/CliRig.h"
+#include "cli/ModuleLock.h"
 
 namespace zqb::cli::test {
 namespace {

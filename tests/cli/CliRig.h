@@ -10,12 +10,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "CliArguments.h"
-#include "CliProgram.h"
-#include "ModuleSimulator.h"
-#include "QtPrinters.h"
-#include "ScriptedDialogs.h"
-#include "SimulatedHostNetwork.h"
+#include "cli/CliArguments.h"
+#include "cli/CliProgram.h"
+#include "sim/ModuleSimulator.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedDialogs.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace zqb::cli::test {
 

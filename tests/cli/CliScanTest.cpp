@@ -2,11 +2,11 @@
 // on one network listen on one port.
 #include <QJsonArray>
 
-#include "CliRig.h"
-#include "CommandCodes.h"
-#include "HexBytes.h"
-#include "ModuleLock.h"
-#include "NetworkScan.h"
+#include "cli/CliRig.h"
+#include "protocol/CommandCodes.h"
+#include "support/HexBytes.h"
+#include "cli/ModuleLock.h"
+#include "cli/NetworkScan.h"
 
 namespace zqb::cli::test {
 namespace {

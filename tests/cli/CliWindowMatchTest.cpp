@@ -2,9 +2,9 @@
 // file, byte for byte, and the same record written.
 #include <QFile>
 
-#include "CliRig.h"
-#include "FunctionRecordMapping.h"
-#include "FunctionWindowRig.h"
+#include "cli/CliRig.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "functioncfg/FunctionWindowRig.h"
 
 namespace zqb::test {
 namespace {

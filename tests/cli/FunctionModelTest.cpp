@@ -2,11 +2,11 @@
 // files reach them, in whatever order, both end with the same controls and save the same line.
 #include <random>
 
-#include "CliDevice.h"
-#include "FunctionFile.h"
-#include "FunctionModel.h"
-#include "FunctionRecordMapping.h"
-#include "FunctionWindowRig.h"
+#include "cli/CliDevice.h"
+#include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionModel.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "functioncfg/FunctionWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <QJsonDocument>
 
-#include "ConfigRecordPatch.h"
-#include "QtPrinters.h"
-#include "SettingsPlan.h"
+#include "setup/ConfigRecordPatch.h"
+#include "support/QtPrinters.h"
+#include "cli/SettingsPlan.h"
 
 namespace zqb::cli {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <QTimer>
 
-#include "Counter.h"
-#include "MainWindowRig.h"
+#include "counter/Counter.h"
+#include "mainwindow/MainWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -2,8 +2,8 @@
 // handling reaching the window as the main window forwards it.
 #include <QTimer>
 
-#include "FunctionRecordMapping.h"
-#include "FunctionWindowRig.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "functioncfg/FunctionWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -6,10 +6,10 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
-#include "FunctionFile.h"
-#include "FunctionRecordMapping.h"
-#include "FunctionWindowRig.h"
-#include "IntegerText.h"
+#include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "functioncfg/FunctionWindowRig.h"
+#include "platform/IntegerText.h"
 
 namespace zqb::test {
 namespace {

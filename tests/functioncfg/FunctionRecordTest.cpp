@@ -2,8 +2,8 @@
 // record to it.
 #include <map>
 
-#include "FunctionRecordMapping.h"
-#include "FunctionWindowRig.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "functioncfg/FunctionWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -7,12 +7,12 @@
 #include <QRadioButton>
 #include <QStringList>
 
-#include "Cfg.h"
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "ProtocolRig.h"
-#include "ScriptedDialogs.h"
+#include "functioncfg/Cfg.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "support/ProtocolRig.h"
+#include "support/ScriptedDialogs.h"
 
 namespace zqb::test {
 

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "FunctionWaveform.h"
-#include "FunctionWindowRig.h"
+#include "functioncfg/FunctionWaveform.h"
+#include "functioncfg/FunctionWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -4,8 +4,8 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include "FunctionRecordMapping.h"
-#include "FunctionWindowRig.h"
+#include "functioncfg/FunctionRecordMapping.h"
+#include "functioncfg/FunctionWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "HostNetworkScan.h"
-#include "SimulatedHostNetwork.h"
+#include "link/HostNetworkScan.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace zqb {
 namespace {

@@ -3,14 +3,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "HostNetworkScan.h"
-#include "LinkSupervisor.h"
-#include "LinkTimer.h"
-#include "ProtocolRig.h"
-#include "ScriptedDialogs.h"
-#include "SimulatedHostNetwork.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "link/HostNetworkScan.h"
+#include "link/LinkSupervisor.h"
+#include "link/LinkTimer.h"
+#include "support/ProtocolRig.h"
+#include "support/ScriptedDialogs.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace zqb::test {
 namespace {

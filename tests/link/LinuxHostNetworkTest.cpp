@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "HostNetworkScan.h"
-#include "LinuxHostNetwork.h"
+#include "link/HostNetworkScan.h"
+#include "link/LinuxHostNetwork.h"
 
 namespace zqb {
 namespace {

@@ -1,9 +1,9 @@
 // Setting the analog output: track bar, step buttons, current range and calibration.
 #include <gtest/gtest.h>
 
-#include "CommandBuilders.h"
-#include "DacText.h"
-#include "MainWindowRig.h"
+#include "protocol/CommandBuilders.h"
+#include "mainwindow/DacText.h"
+#include "mainwindow/MainWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -1,7 +1,7 @@
 // Switching the digital output and showing the inputs.
 #include <gtest/gtest.h>
 
-#include "MainWindowRig.h"
+#include "mainwindow/MainWindowRig.h"
 
 namespace zqb::test {
 namespace {

@@ -4,15 +4,15 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include "CommandCodes.h"
-#include "Eap_tcp.h"
-#include "HexBytes.h"
-#include "HostNetworkScan.h"
-#include "ModuleLink.h"
-#include "ModuleSimulator.h"
-#include "ScriptedDialogs.h"
-#include "SessionContext.h"
-#include "SimulatedHostNetwork.h"
+#include "protocol/CommandCodes.h"
+#include "mainwindow/Eap_tcp.h"
+#include "support/HexBytes.h"
+#include "link/HostNetworkScan.h"
+#include "link/ModuleLink.h"
+#include "sim/ModuleSimulator.h"
+#include "support/ScriptedDialogs.h"
+#include "protocol/SessionContext.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace zqb::test {
 

@@ -3,9 +3,9 @@
 
 #include <QTimer>
 
-#include "CaptionFit.h"
-#include "MainWindowRig.h"
-#include "Setup.h"
+#include "support/CaptionFit.h"
+#include "mainwindow/MainWindowRig.h"
+#include "setup/Setup.h"
 
 namespace zqb::test {
 namespace {

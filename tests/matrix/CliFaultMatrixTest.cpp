@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QTimer>
 
-#include "CliRig.h"
-#include "FunctionFile.h"
+#include "cli/CliRig.h"
+#include "functioncfg/FunctionFile.h"
 
 namespace zqb::cli::test {
 namespace {

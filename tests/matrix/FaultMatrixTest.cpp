@@ -4,7 +4,7 @@
 // module again.
 #include <gtest/gtest.h>
 
-#include "ConsoleDriver.h"
+#include "support/ConsoleDriver.h"
 
 namespace zqb::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "IntegerText.h"
+#include "platform/IntegerText.h"
 
 namespace zqb {
 namespace {

@@ -1,10 +1,10 @@
 // Every command as the module receives it, byte for byte.
 #include <functional>
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "ProtocolRig.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "support/ProtocolRig.h"
 
 namespace zqb::test {
 namespace {

@@ -1,6 +1,6 @@
 // The transfer timer's watch over a reply that did not come.
-#include "CommandCodes.h"
-#include "ProtocolRig.h"
+#include "protocol/CommandCodes.h"
+#include "support/ProtocolRig.h"
 
 namespace zqb::test {
 namespace {

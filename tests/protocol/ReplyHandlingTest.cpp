@@ -1,9 +1,9 @@
 // What each reply does to the session and the windows, by the command in flight.
 #include <QFontMetrics>
 
-#include "CommandCodes.h"
-#include "ProtocolRig.h"
-#include "WindowLook.h"
+#include "protocol/CommandCodes.h"
+#include "support/ProtocolRig.h"
+#include "platform/WindowLook.h"
 
 namespace zqb::test {
 namespace {

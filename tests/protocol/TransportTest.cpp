@@ -1,10 +1,10 @@
 // The blocking one-connection-per-command transport against a simulated module.
 #include <QTimer>
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "ProtocolRig.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "support/ProtocolRig.h"
 
 namespace zqb::test {
 namespace {

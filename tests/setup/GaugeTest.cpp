@@ -3,7 +3,7 @@
 
 #include <QImage>
 
-#include "Gauge.h"
+#include "setup/Gauge.h"
 
 namespace zqb::test {
 namespace {

@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "CommandCodes.h"
-#include "ConfigRecordLayout.h"
-#include "MainWindowRig.h"
-#include "Setup.h"
+#include "protocol/CommandCodes.h"
+#include "setup/ConfigRecordLayout.h"
+#include "mainwindow/MainWindowRig.h"
+#include "setup/Setup.h"
 
 namespace zqb::test {
 namespace {

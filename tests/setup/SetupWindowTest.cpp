@@ -2,12 +2,12 @@
 // module, and no completion box after any failure.
 #include <gtest/gtest.h>
 
-#include "CaptionFit.h"
-#include "CommandCodes.h"
-#include "ConfigRecordLayout.h"
-#include "MainWindowRig.h"
-#include "SettingRules.h"
-#include "Setup.h"
+#include "support/CaptionFit.h"
+#include "protocol/CommandCodes.h"
+#include "setup/ConfigRecordLayout.h"
+#include "mainwindow/MainWindowRig.h"
+#include "setup/SettingRules.h"
+#include "setup/Setup.h"
 
 namespace zqb::test {
 namespace {

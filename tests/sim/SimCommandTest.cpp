@@ -1,7 +1,7 @@
 // The module's answers to each command, checked byte for byte against the reply layouts.
 #include <thread>
 
-#include "SimTestSupport.h"
+#include "sim/SimTestSupport.h"
 
 namespace zqbsim::test {
 namespace {

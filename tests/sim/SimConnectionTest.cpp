@@ -1,5 +1,5 @@
 // The connection log, in the order things happened, and listening on other loopback addresses.
-#include "SimTestSupport.h"
+#include "sim/SimTestSupport.h"
 
 namespace zqbsim::test {
 namespace {

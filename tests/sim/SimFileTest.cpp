@@ -1,5 +1,5 @@
 // Two-step file writes, the image checksum and the configuration file that a restart applies.
-#include "SimTestSupport.h"
+#include "sim/SimTestSupport.h"
 
 namespace zqbsim::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-#include "SimTestSupport.h"
+#include "sim/SimTestSupport.h"
 
 namespace zqbsim::test {
 namespace {

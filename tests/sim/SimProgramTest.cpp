@@ -3,7 +3,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include "SimTestSupport.h"
+#include "sim/SimTestSupport.h"
 
 namespace zqbsim::test {
 namespace {

@@ -1,6 +1,6 @@
 // The settings file the module stores against the settings it reports: written back with one
 // change, only that setting moves; the file shows in the link record as soon as it is stored.
-#include "SimTestSupport.h"
+#include "sim/SimTestSupport.h"
 
 namespace zqbsim::test {
 namespace {

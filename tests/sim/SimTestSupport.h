@@ -8,7 +8,7 @@
 #include <QTcpSocket>
 #include <QThread>
 
-#include "ModuleSimulator.h"
+#include "sim/ModuleSimulator.h"
 
 namespace zqbsim::test {
 

@@ -14,13 +14,13 @@
 #include <QTest>
 #include <QTimer>
 
-#include "Eap_tcp.h"
-#include "HostNetworkScan.h"
-#include "ModuleLink.h"
-#include "ModuleSimulator.h"
-#include "ReplyHandler.h"
-#include "ScriptedDialogs.h"
-#include "SimulatedHostNetwork.h"
+#include "mainwindow/Eap_tcp.h"
+#include "link/HostNetworkScan.h"
+#include "link/ModuleLink.h"
+#include "sim/ModuleSimulator.h"
+#include "protocol/ReplyHandler.h"
+#include "support/ScriptedDialogs.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace zqb::test {
 

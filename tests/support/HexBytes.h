@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 namespace zqb::test {
 

@@ -4,13 +4,13 @@
 
 #include <QElapsedTimer>
 
-#include "HexBytes.h"
-#include "HostNetworkScan.h"
-#include "ModuleLink.h"
-#include "ModuleSimulator.h"
-#include "RecordingDisplay.h"
-#include "ScriptedDialogs.h"
-#include "SimulatedHostNetwork.h"
+#include "support/HexBytes.h"
+#include "link/HostNetworkScan.h"
+#include "link/ModuleLink.h"
+#include "sim/ModuleSimulator.h"
+#include "support/RecordingDisplay.h"
+#include "support/ScriptedDialogs.h"
+#include "link/SimulatedHostNetwork.h"
 
 namespace zqb::test {
 

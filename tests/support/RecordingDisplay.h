@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "DeviceDisplay.h"
-#include "QtPrinters.h"
-#include "SessionContext.h"
+#include "protocol/DeviceDisplay.h"
+#include "support/QtPrinters.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb::test {
 

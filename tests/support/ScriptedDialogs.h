@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <QThread>
 
-#include "Dialogs.h"
-#include "Pauses.h"
+#include "platform/Dialogs.h"
+#include "platform/Pauses.h"
 
 namespace zqb::test {
 

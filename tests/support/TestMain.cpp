@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QtGlobal>
 
-#include "WindowLook.h"
+#include "platform/WindowLook.h"
 
 int main(int argc, char** argv)
 {

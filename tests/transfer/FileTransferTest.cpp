@@ -3,9 +3,9 @@
 #include <QThread>
 #include <QTimer>
 
-#include "AnsiText.h"
-#include "CommandCodes.h"
-#include "TransferRig.h"
+#include "protocol/AnsiText.h"
+#include "protocol/CommandCodes.h"
+#include "transfer/TransferRig.h"
 
 namespace zqb::test {
 namespace {

@@ -2,8 +2,8 @@
 // module's verdict, bounded when it never comes.
 #include <sys/stat.h>
 
-#include "CommandCodes.h"
-#include "TransferRig.h"
+#include "protocol/CommandCodes.h"
+#include "transfer/TransferRig.h"
 
 namespace zqb::test {
 namespace {

@@ -2,12 +2,12 @@
 // back only when it is the module's own.
 #include <random>
 
-#include "CommandBuilders.h"
-#include "CommandCodes.h"
-#include "CommandSenders.h"
-#include "ConfigRecordPatch.h"
-#include "SettingsFile.h"
-#include "TransferRig.h"
+#include "protocol/CommandBuilders.h"
+#include "protocol/CommandCodes.h"
+#include "protocol/CommandSenders.h"
+#include "setup/ConfigRecordPatch.h"
+#include "setup/SettingsFile.h"
+#include "transfer/TransferRig.h"
 
 namespace zqb::test {
 namespace {

@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "FileTransfer.h"
-#include "FirmwareUpload.h"
-#include "ProtocolRig.h"
+#include "transfer/FileTransfer.h"
+#include "transfer/FirmwareUpload.h"
+#include "support/ProtocolRig.h"
 
 namespace zqb::test {
 

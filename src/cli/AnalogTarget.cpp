@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "mainwindow/DacText.h"
+#include "protocol/DacText.h"
 
 namespace zqb::cli {
 

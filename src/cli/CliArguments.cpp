@@ -325,42 +325,6 @@ private:
 
 std::variant<Invocation, UsageError> ParseArguments(const QStringList& arguments) { return Reader(arguments).Read(); }
 
-std::optional<ScanRange> ParseScanRange(const QString& text, QString& error)
-{
-    const qsizetype slash = text.indexOf(QLatin1Char('/'));
-    if (slash < 0 || text.contains(QLatin1Char(':'))) {
-        error = QStringLiteral("'%1' is not a network (ADDRESS/LENGTH, e.g. 192.168.77.0/24)").arg(text);
-        return std::nullopt;
-    }
-    const QString lengthText = text.mid(slash + 1);
-    const std::optional<int> length = PlainNumber(lengthText, 0, 32);
-    if (!length) {
-        error = QStringLiteral("'%1' is not a prefix length").arg(lengthText);
-        return std::nullopt;
-    }
-    if (*length < 22) {
-        error = QStringLiteral("/%1 holds more than %2 addresses; give /22 or longer").arg(*length).arg(MaxScanAddresses);
-        return std::nullopt;
-    }
-    QString reason;
-    const std::optional<ModuleAddress> address = ParseModuleAddress(text.left(slash), reason);
-    if (!address) {
-        error = reason;
-        return std::nullopt;
-    }
-    const std::uint32_t mask = *length == 0 ? 0 : ~std::uint32_t{0} << (32 - *length);
-    return ScanRange{*ParseDottedDecimal(address->address) & mask, *length};
-}
-
-std::vector<std::uint32_t> ScanAddresses(const ScanRange& range)
-{
-    const std::uint32_t count = std::uint32_t{1} << (32 - range.prefixLength);
-    std::vector<std::uint32_t> addresses;
-    const bool wholeRange = range.prefixLength >= 31;
-    for (std::uint32_t i = wholeRange ? 0 : 1; i < (wholeRange ? count : count - 1); ++i) addresses.push_back(range.network + i);
-    return addresses;
-}
-
 QString VersionText() { return QStringLiteral("zqb 1.10 (20200213)\n"); }
 
 QString Usage()

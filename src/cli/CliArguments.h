@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "link/ModuleScan.h"
+
 namespace zqb::cli {
 
 // What the program's exit status says.
@@ -55,13 +57,6 @@ struct SettingAssignment {
     QString value;
 };
 
-// A network of at most MaxScanAddresses addresses: the first address and how many.
-struct ScanRange {
-    std::uint32_t network = 0;
-    int prefixLength = 24;
-};
-
-inline constexpr int MaxScanAddresses = 1024;
 inline constexpr int DefaultScanParallel = 64;
 inline constexpr int DefaultScanTimeoutMs = 500;
 inline constexpr int DefaultWatchIntervalMs = 500;
@@ -101,10 +96,5 @@ std::variant<Invocation, UsageError> ParseArguments(const QStringList& arguments
 QString Usage();
 QString VersionText();
 
-// "a.b.c.d/n" with n from 22 to 32; the address is held to its network.
-std::optional<ScanRange> ParseScanRange(const QString& text, QString& error);
-// The addresses a scan of the range visits: every address of a /31 or /32, otherwise every one
-// but the network's own and its broadcast address.
-std::vector<std::uint32_t> ScanAddresses(const ScanRange& range);
 
 }  // namespace zqb::cli

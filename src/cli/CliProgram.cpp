@@ -5,13 +5,13 @@
 #include "cli/LinkReport.h"
 #include "cli/ModuleCommands.h"
 #include "protocol/NetworkGuard.h"
-#include "cli/NetworkScan.h"
+#include "link/ModuleScan.h"
 
 namespace zqb::cli {
 
 namespace {
 
-QString RangeText(const ScanRange& range) { return DottedText(range.network) + QStringLiteral("/%1").arg(range.prefixLength); }
+QString RangeText(const ScanRange& range) { return ScanRangeText(range); }
 
 }  // namespace
 
@@ -20,7 +20,7 @@ int RunScan(const Invocation& invocation, CliServices& services, Output& output)
     std::optional<ScanRange> range = invocation.scanRange;
     if (!range) {
         QString problem;
-        range = WifiScanRange(*services.makeHostNetwork(), invocation.moduleAddress, problem);
+        range = HostScanRange(*services.makeHostNetwork(), invocation.moduleAddress, false, problem);
         if (!range) {
             output.Message(problem);
             return ExitUnreachable;
@@ -43,24 +43,24 @@ int RunScan(const Invocation& invocation, CliServices& services, Output& output)
     for (const ScanProbe& probe : ScanAddressesForModules(addresses, options)) {
         const QString address = DottedText(probe.address);
         if (probe.outcome == ScanProbe::Outcome::Busy) {
-            output.Message(QStringLiteral("%1: skipped, another zqb is talking to it").arg(address));
+            output.Message(QStringLiteral("%1: busy, another program is writing a file to it").arg(address));
             continue;
         }
         if (probe.outcome != ScanProbe::Outcome::Answered) continue;
-        QString problem;
-        const std::optional<LinkReport> report = ReadLinkReport(reinterpret_cast<const std::uint8_t*>(probe.reply.constData()),
-                                                                static_cast<std::size_t>(probe.reply.size()), problem);
-        if (!report) {
-            output.Message(QStringLiteral("%1: answered, but %2").arg(address, problem));
+        const Result<LinkRecord> decoded = DecodeLinkRecord(reinterpret_cast<const std::uint8_t*>(probe.reply.constData()),
+                                                            static_cast<std::size_t>(probe.reply.size()));
+        if (!decoded.Ok()) {
+            output.Message(QStringLiteral("%1: answered, but %2").arg(address, DescribeOutcome(decoded.outcome)));
             continue;
         }
+        const LinkRecord* report = &decoded.value;
         ++found;
         QJsonObject json{{QStringLiteral("command"), QStringLiteral("scan")}, {QStringLiteral("address"), address}};
         const QJsonObject identity = IdentityJson(*report);
         for (auto it = identity.begin(); it != identity.end(); ++it) json.insert(it.key(), it.value());
-        const QString elsewhere = report->reportedAddress == address
+        const QString elsewhere = report->AddressText() == address
                                       ? QString()
-                                      : QStringLiteral("  (reports itself as %1)").arg(report->reportedAddress);
+                                      : QStringLiteral("  (reports itself as %1)").arg(report->AddressText());
         output.Result(address + QStringLiteral("  ") + IdentityLine(*report) + elsewhere, json);
     }
     output.Message(QStringLiteral("%1 addresses of %2 scanned on port %3: %4 module%5 found")

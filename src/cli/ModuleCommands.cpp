@@ -126,9 +126,10 @@ int ModuleSession::Link()
     }
     if (const int status = Exchange(GetLink, [](CommandFrame& frame) { return BuildGetLink(frame); }); status != ExitDone)
         return status;
-    QString problem;
-    report = ReadLinkReport(Context().replyBuffer.data(), static_cast<std::size_t>(Session().replyLength), problem);
-    if (!report) return Say(ExitRefused, QStringLiteral("the module at %1: %2").arg(ModuleText(), problem));
+    const Result<LinkRecord> decoded =
+        DecodeLinkRecord(Context().replyBuffer.data(), static_cast<std::size_t>(Session().replyLength));
+    if (!decoded.Ok()) return Say(ExitRefused, QStringLiteral("the module at %1: %2").arg(ModuleText(), DescribeOutcome(decoded.outcome)));
+    report = decoded.value;
     if (report->model != SupportedModelCode)
         return Say(ExitRefused, QStringLiteral("the module at %1 reports model %2; zqb knows model %3 (%4) only")
                                     .arg(ModuleText())
@@ -138,7 +139,7 @@ int ModuleSession::Link()
     // The window takes nothing more from a module that answers as another address.
     if (!Session().linked)
         return Say(ExitRefused, QStringLiteral("the module at %1 reports itself as %2; give --module %2")
-                                    .arg(ModuleText(), report->reportedAddress));
+                                    .arg(ModuleText(), report->AddressText()));
     return ExitDone;
 }
 
@@ -212,7 +213,7 @@ namespace {
 int Status(ModuleSession& m)
 {
     if (const int status = m.Link(); status != ExitDone) return status;
-    const LinkReport& r = *m.report;
+    const LinkRecord& r = *m.report;
     const DeviceSession& s = m.Session();
     const std::int32_t code = ShownCode(s.dacCode);
     const bool di0 = (s.diState & 1) != 0;
@@ -224,10 +225,10 @@ int Status(ModuleSession& m)
     QStringList lines = {
         QStringLiteral("module: %1").arg(m.ModuleText()),
         QStringLiteral("model: %1 (%2)").arg(r.ModelName()).arg(r.model),
-        QStringLiteral("firmware: %1").arg(r.firmware),
-        QStringLiteral("MAC: %1").arg(r.mac),
-        QStringLiteral("address: %1").arg(r.reportedAddress),
-        QStringLiteral("signal: %1").arg(r.signalDbm ? QStringLiteral("%1 dBm").arg(*r.signalDbm) : QStringLiteral("not reported")),
+        QStringLiteral("firmware: %1").arg(r.FirmwareText()),
+        QStringLiteral("MAC: %1").arg(r.MacText()),
+        QStringLiteral("address: %1").arg(r.AddressText()),
+        QStringLiteral("signal: %1").arg(r.SignalDbm() ? QStringLiteral("%1 dBm").arg(*r.SignalDbm()) : QStringLiteral("not reported")),
         QStringLiteral("location: %1").arg(PrintableText(s.locationText)),
         QStringLiteral("DI: DI0 %1, DI1 %2").arg(OnOff(di0), OnOff(di1)),
         QStringLiteral("DO: %1").arg(OnOff(out)),
@@ -243,7 +244,7 @@ int Status(ModuleSession& m)
     const QJsonObject identity = IdentityJson(r);
     for (auto it = identity.begin(); it != identity.end(); ++it) json.insert(it.key(), it.value());
     json.insert(QStringLiteral("location"), FromAnsi(s.locationText));
-    json.insert(QStringLiteral("signalDbm"), r.signalDbm ? QJsonValue(*r.signalDbm) : QJsonValue());
+    json.insert(QStringLiteral("signalDbm"), r.SignalDbm() ? QJsonValue(*r.SignalDbm()) : QJsonValue());
     json.insert(QStringLiteral("di"), QJsonArray{di0, di1});
     json.insert(QStringLiteral("do"), out);
     const QJsonObject dac = DacJson(code);
@@ -602,7 +603,7 @@ int SettingsRestore(ModuleSession& m)
     if (const int status = m.Link(); status != ExitDone) return status;
     if (!m.Request().yes) {
         const QString question = QStringLiteral("write %1 as the settings of the module at %2 (MAC %3, location \"%4\")?")
-                                     .arg(path, m.ModuleText(), m.report->mac, PrintableText(m.Session().locationText));
+                                     .arg(path, m.ModuleText(), m.report->MacText(), PrintableText(m.Session().locationText));
         if (!Confirmed(m, question)) return m.Say(ExitUsage, QStringLiteral("nothing written"));
     }
     std::copy(bytes->begin(), bytes->end(), m.Context().TransferBuffer());

@@ -65,7 +65,7 @@ public:
     int ReplyWaitMs();
 
     // What the module said of itself when linked.
-    std::optional<LinkReport> report;
+    std::optional<LinkRecord> report;
 
 private:
     const Invocation& invocation_;

@@ -9,7 +9,7 @@
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
 #include "setup/ConfigRecordPatch.h"
-#include "mainwindow/DacText.h"
+#include "protocol/DacText.h"
 #include "platform/Icons.h"
 #include "platform/IntegerText.h"
 #include "platform/WindowLook.h"

@@ -36,4 +36,14 @@ QString DottedText(std::uint32_t address)
         .arg(address & 0xFF);
 }
 
+QString DottedText(const std::array<std::uint8_t, 4>& bytes)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
+}
+
+QString NetworkPrefixOf(const QString& address)
+{
+    return address.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
+}
+
 }  // namespace zqb

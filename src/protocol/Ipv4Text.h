@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -17,5 +18,11 @@ bool IsDecimalDigits(const QString& text);
 
 // "a.b.c.d" of an address held as a 32-bit number, first part in the high byte.
 QString DottedText(std::uint32_t address);
+// "a.b.c.d" of an address held as its four bytes, first part first.
+QString DottedText(const std::array<std::uint8_t, 4>& bytes);
+
+// The prefix an interface's address must begin with to be in the network of the module at
+// `address`: the text up to and including its third full stop ("10.0.5." for 10.0.5.20).
+QString NetworkPrefixOf(const QString& address);
 
 }  // namespace zqb

@@ -5,6 +5,7 @@
 #include "protocol/CommandTransport.h"
 #include "protocol/DeviceDisplay.h"
 #include "protocol/LinkGate.h"
+#include "protocol/LinkRecord.h"
 #include "protocol/RecordLayouts.h"
 #include "protocol/SessionContext.h"
 
@@ -47,8 +48,6 @@ private:
 };
 
 inline const QString InvalidHeaderText = QStringLiteral("InValid Header package!");
-inline const QString ModelName184 = QStringLiteral("zQB-AO4K DAC Node");
-inline const QString UnknownModelText = QStringLiteral("Unknow Device??");
 inline const QString ChecksumMatchText = QStringLiteral("F/W update Complete! Reboot to take effect");
 inline const QString ChecksumMismatchText = QStringLiteral("Update F/W fail with Error! Please retry again.");
 inline const QString RetryTimeoutText = QStringLiteral("Retry timeout, abort transfer!");

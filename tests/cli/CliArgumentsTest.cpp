@@ -6,7 +6,7 @@
 
 #include "cli/AnalogTarget.h"
 #include "cli/CliArguments.h"
-#include "mainwindow/DacText.h"
+#include "protocol/DacText.h"
 #include "protocol/Ipv4Text.h"
 #include "support/QtPrinters.h"
 

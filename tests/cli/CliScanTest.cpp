@@ -5,8 +5,8 @@
 #include "cli/CliRig.h"
 #include "protocol/CommandCodes.h"
 #include "support/HexBytes.h"
-#include "cli/ModuleLock.h"
-#include "cli/NetworkScan.h"
+#include "link/ModuleLock.h"
+#include "link/ModuleScan.h"
 
 namespace zqb::cli::test {
 namespace {
@@ -74,8 +74,9 @@ TEST_F(CliScan, OtherModelsAreListedBusyAndBrokenOnesSaidOnStandardError)
     zqbsim::Misbehaviour badMagic;
     badMagic.badMagic = true;
     At(4).SetBehaviour(badMagic);
-    ModuleLock busy(lockDir.path(), QStringLiteral("127.0.0.5"), At(5).Port());
-    ASSERT_TRUE(busy.TryLock());
+    ModuleLock busy;
+    busy.Aim(lockDir.path().toStdString(), "127.0.0.5", At(5).Port());
+    ASSERT_EQ(busy.Exclusive(0), ModuleLock::Attempt::Taken);
     zqbsim::Misbehaviour silent;
     silent.silent = true;
     At(6).SetBehaviour(silent);
@@ -91,10 +92,11 @@ TEST_F(CliScan, OtherModelsAreListedBusyAndBrokenOnesSaidOnStandardError)
     EXPECT_EQ(addresses, (QStringList{"127.0.0.2", "127.0.0.3", "127.0.0.8", "127.0.0.9"}));
     EXPECT_EQ(run.Objects()[1]["model"].toInt(), 99);
     EXPECT_EQ(run.Objects()[1]["modelName"].toString(), "Unknow Device??");
-    for (const char* said : {"127.0.0.4: answered, but the reply is no module reply", "127.0.0.5: skipped, another zqb",
-                             "127.0.0.7: answered, but Get Link refused (status 3)", "4 modules found"})
+    for (const char* said : {"127.0.0.4: answered, but the module's reply to Get Link is no module reply",
+                             "127.0.0.5: busy, another program is writing a file to it",
+                             "127.0.0.7: answered, but the module refused Get Link (status 3)", "4 modules found"})
         EXPECT_TRUE(run.err.contains(QLatin1String(said))) << said << "\n" << run.err.toStdString();
-    EXPECT_TRUE(At(5).Frames().empty()) << "a module another zqb holds is left alone";
+    EXPECT_TRUE(At(5).Frames().empty()) << "a module another program writes a file to is left alone";
     EXPECT_EQ(run.Objects()[2]["location"].toString(), "%2 %1 \x07");
     const CliRun plain = Run({"--timeout", "200", "scan", "127.0.0.8/32"});
     EXPECT_EQ(plain.out, QStringLiteral("127.0.0.8  zQB-AO4K DAC Node (184)  V01.10  00:1E:C0:12:34:08  %2 %1 \u2407\n"));
@@ -121,7 +123,7 @@ TEST(WifiScanRanges, TheSlash24OfTheOneWifiLinkIntoTheModulesNetwork)
         SimulatedHostNetwork host;
         c.host(host);
         QString problem;
-        const std::optional<ScanRange> range = WifiScanRange(host, QString::fromLatin1(c.module), problem);
+        const std::optional<ScanRange> range = HostScanRange(host, QString::fromLatin1(c.module), false, problem);
         EXPECT_EQ(range.has_value(), c.network.has_value()) << problem.toStdString();
         if (range && c.network) {
             EXPECT_EQ(range->network, *c.network);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/CommandBuilders.h"
-#include "mainwindow/DacText.h"
+#include "protocol/DacText.h"
 #include "mainwindow/MainWindowRig.h"
 
 namespace zqb::test {

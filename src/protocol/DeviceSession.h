@@ -49,6 +49,8 @@ struct DeviceSession {
     std::uint8_t doMask = 0;
     std::uint8_t diMask = 0;
     std::int32_t dacCode = 0;
+    // The signal strength word last reported (GetLink, GetIoStatus); 0 = not reported.
+    std::uint16_t signalWord = 0;
     std::uint32_t diCount0 = 0;
     std::uint32_t diCount1 = 0;
 

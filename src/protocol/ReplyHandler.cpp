@@ -150,6 +150,7 @@ void ReplyHandler::HandleReply(std::size_t length)
 void ReplyHandler::ShowSignalStrength(FieldSpan field)
 {
     const int v = Word(field);
+    if (v != 0) context_.session.signalWord = static_cast<std::uint16_t>(v);
     if (v != 0) display_.SetRssiText(QStringLiteral("RSSI: %1dBm").arg(v - 65536));
 }
 

@@ -7,6 +7,7 @@
 
 #include "protocol/DeviceSession.h"
 #include "protocol/Frames.h"
+#include "protocol/OutcomeLog.h"
 
 namespace zqb {
 
@@ -26,6 +27,9 @@ struct SessionContext {
 
     // Byte sum of the last firmware image sent, compared with the module's own sum.
     std::uint64_t imageSum = 0;
+
+    // What became of the last operations on the module, newest last.
+    OutcomeLog outcomes;
 
     // 16 MiB, allocated on first use so that a run without file transfers never touches it.
     std::uint8_t* TransferBuffer()

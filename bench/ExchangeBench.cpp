@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 
 #include "BenchDoubles.h"
 #include "protocol/CommandBuilders.h"
@@ -86,11 +87,12 @@ int main(int argc, char** argv)
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
     zqb::ThreadPauses pauses;
-    zqb::ModuleLink link(display, hostNetwork, dialogs, pauses);
+    // The lock a real program takes around each exchange is taken here too.
+    QTemporaryDir locks;
+    zqb::ModuleLink link(display, hostNetwork, dialogs, pauses, locks.path().toStdString());
     zqb::SessionContext& context = link.Context();
     zqb::CommandTransport& transport = link.Transport();
-    context.session.hostAddress = QStringLiteral("127.0.0.1");
-    context.session.hostPort = module.Port();
+    link.AimAt(QStringLiteral("127.0.0.1"), module.Port());
 
     std::vector<double> exchange;
     std::vector<double> raw;
@@ -99,10 +101,11 @@ int main(int argc, char** argv)
         const int perRound = count / Rounds + (round < count % Rounds ? 1 : 0);
         for (int i = 0; i < perRound; ++i) {
             const auto start = Clock::now();
-            zqb::BeginCommand(context, zqb::GetIoStatus);
-            const std::size_t got = transport.ExchangeCommand(zqb::BuildGetIoStatus(context.commandFrame)).replyLength;
+            // The whole way every sender goes: busy check, frame, lock, exchange, verdict, log.
+            const zqb::Outcome outcome =
+                transport.Exchange(zqb::GetIoStatus, [](zqb::CommandFrame& f) { return zqb::BuildGetIoStatus(f); });
             exchange.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-            failures += got == 13 ? 0 : 1;
+            failures += outcome.Ok() && context.session.replyLength == 13 ? 0 : 1;
         }
         for (int i = 0; i < perRound; ++i) {
             const auto start = Clock::now();
@@ -116,7 +119,7 @@ int main(int argc, char** argv)
     const Summary r = Summarise(raw);
     std::printf("GetIoStatus on 127.0.0.1, %d each, %d interleaved rounds, %d failures\n", count, Rounds, failures);
     std::printf("%-22s %10s %12s %12s %12s\n", "", "per second", "median us", "p99 us", "mean us");
-    std::printf("%-22s %10.0f %12.1f %12.1f %12.1f\n", "ExchangeCommand", e.perSecond, e.medianUs, e.p99Us, e.meanUs);
+    std::printf("%-22s %10.0f %12.1f %12.1f %12.1f\n", "Exchange", e.perSecond, e.medianUs, e.p99Us, e.meanUs);
     std::printf("%-22s %10.0f %12.1f %12.1f %12.1f\n", "raw socket cycle", r.perSecond, r.medianUs, r.p99Us, r.meanUs);
     std::printf("ratio exchange/raw: median %.2fx, mean %.2fx\n", e.medianUs / r.medianUs, e.meanUs / r.meanUs);
     return failures == 0 ? 0 : 1;

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 
 #include "BenchDoubles.h"
 #include "protocol/CommandBuilders.h"
@@ -108,11 +109,12 @@ int main(int argc, char** argv)
     TimingProgress progress;
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
-    zqb::ModuleLink link(display, hostNetwork, dialogs, pauses);
+    QTemporaryDir locks;
+    zqb::ModuleLink link(display, hostNetwork, dialogs, pauses, locks.path().toStdString());
     zqb::SessionContext& context = link.Context();
-    context.session.hostAddress = QStringLiteral("127.0.0.1");
-    context.session.hostPort = module.Port();
-    zqb::FileTransfer transfer(link, progress);
+    link.AimAt(QStringLiteral("127.0.0.1"), module.Port());
+    link.ShowProgressOn(progress);
+    zqb::FileTransfer& transfer = link.Transfer();
 
     std::uint8_t* data = context.TransferBuffer();
     for (std::uint32_t i = 0; i < ImageBytes; ++i) data[i] = static_cast<std::uint8_t>(i * 31 + 7);
@@ -137,11 +139,11 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         const auto start = Clock::now();
         const double cpuStart = ThreadCpuSeconds();
-        const zqb::TransferResult result = transfer.SendData(ImageBytes, 0, zqb::FileTransfer::GaugeAt::ChunkEnd);
+        const zqb::Outcome result = transfer.SendData(zqb::BeginFileWrite, ImageBytes, 0, zqb::FileTransfer::GaugeAt::ChunkEnd);
         consoleCpu.push_back(ThreadCpuSeconds() - cpuStart);
         consoleWrites.push_back(std::chrono::duration<double>(progress.lastChunk - start).count());
         console.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-        failures += result.Sent() && module.WaitForFile("/local/bench.bin", 3000) ? 0 : 1;
+        failures += result.Ok() && module.WaitForFile("/local/bench.bin", 3000) ? 0 : 1;
     };
     const auto throughPlainSocket = [&] {
         double cpu = 0;

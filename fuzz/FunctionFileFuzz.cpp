@@ -5,6 +5,7 @@
 #include <array>
 
 #include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionFileDialogs.h"
 #include "functioncfg/FunctionRecordMapping.h"
 #include "FuzzSupport.h"
 

@@ -5,7 +5,7 @@
 #include <regex>
 #include <string>
 
-#include "app/ConsoleOptions.h"
+#include "link/ConsoleOptions.h"
 #include "FuzzSupport.h"
 #include "platform/IntegerText.h"
 #include "protocol/Ipv4Text.h"

@@ -3,6 +3,7 @@
 // against the simulator on 127.0.0.1.
 #include <cstdio>
 
+#include <QTemporaryDir>
 #include <QApplication>
 #include <QDir>
 
@@ -59,11 +60,10 @@ int main(int argc, char** argv)
     zqb::SimulatedHostNetwork hostBackend = zqb::SimulatedHostNetwork::LoopbackOnly();
     zqb::HostNetwork hostNetwork(hostBackend, [](const std::string&) {});
     zqb::ThreadPauses pauses;
-    zqb::ModuleLink link(hostNetwork, dialogs, pauses);
+    QTemporaryDir locks;
+    zqb::ModuleLink link(hostNetwork, dialogs, pauses, locks.path().toStdString());
     zqb::SessionContext& context = link.Context();
-    context.session.hostAddress = QStringLiteral("127.0.0.1");
-    context.session.hostPort = module->Port();
-    context.NetworkPrefix = QStringLiteral("127.0.0.");
+    link.AimAt(QStringLiteral("127.0.0.1"), module->Port());
     hostNetwork.SetCountWiredAdapters(true);
 
     zqb::TForm1 form(link);

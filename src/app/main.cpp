@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/ConsoleApplication.h"
-#include "app/ConsoleOptions.h"
+#include "link/ConsoleOptions.h"
 #include "app/DemoModule.h"
 #include "mainwindow/Eap_tcp.h"
 #include "link/HostNetworkScan.h"
@@ -70,16 +70,15 @@ int main(int argc, char** argv)
     hostNetwork.SetCountWiredAdapters(moduleAddress.has_value());
 
     ThreadPauses pauses;
-    ModuleLink link(hostNetwork, dialogs, pauses);
+    // Without a private folder for the module locks the console still runs; it can then not keep
+    // other programs of this PC off a module during a file write, and says so in its log.
+    std::string lockProblem;
+    ModuleLink link(hostNetwork, dialogs, pauses, ModuleLink::DefaultLockDirectory(lockProblem));
     SessionContext& context = link.Context();
-    if (moduleAddress) {
-        context.session.hostAddress = *moduleAddress;
-        context.session.staticAddressText = *moduleAddress;
-        context.session.hostPort = modulePort;
-        context.NetworkPrefix = PrefixOfAddress(*moduleAddress);
-    }
+    if (moduleAddress) link.AimAt(*moduleAddress, modulePort);
 
     TForm1 form1(link);
+    if (!lockProblem.empty()) form1.AppendLog(QStringLiteral("Module lock: ") + QString::fromLocal8Bit(lockProblem.c_str()));
     if (qEnvironmentVariableIsSet("ZQB_TRACE_STARTUP")) new StartupTrace(form1, context.session.linked, sinceStart);
     form1.show();
 

@@ -13,7 +13,7 @@ constexpr double MilliampsPerKiloCode = 4.8842;
 
 }  // namespace
 
-std::optional<std::int32_t> AnalogCode(const AnalogRequest& request, bool fourToTwenty, QString& error)
+Result<std::int32_t> AnalogCode(const AnalogRequest& request, bool fourToTwenty)
 {
     double code = request.value;
     if (request.unit == AnalogRequest::Unit::Volts) code = request.value * 1000 / VoltsPerKiloCode;
@@ -25,11 +25,9 @@ std::optional<std::int32_t> AnalogCode(const AnalogRequest& request, bool fourTo
                               .arg(MaxDacCode)
                               .arg(DacVoltsText(least), DacVoltsText(MaxDacCode), DacMilliampsText(least),
                                    DacMilliampsText(MaxDacCode));
-    if (!std::isfinite(code) || code < least - 0.5 || code >= MaxDacCode + 0.5) {
-        error = QStringLiteral("ao %1: %2").arg(request.text, reach);
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(std::lround(code));
+    if (!std::isfinite(code) || code < least - 0.5 || code >= MaxDacCode + 0.5)
+        return {Outcome::BadInput(QStringLiteral("ao ") + request.text, reach), 0};
+    return {Outcome::Done(), static_cast<std::int32_t>(std::lround(code))};
 }
 
 }  // namespace zqb::cli

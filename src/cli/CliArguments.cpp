@@ -48,7 +48,7 @@ std::optional<AnalogRequest> ParseAnalog(const QString& text)
 // Walks the arguments: options of the whole program anywhere, "--" ends them.
 class Reader {
 public:
-    explicit Reader(const QStringList& arguments) : arguments_(arguments) {}
+    Reader(const QStringList& arguments, const QList<QByteArray>& raw) : arguments_(arguments), raw_(raw) {}
 
     std::variant<Invocation, UsageError> Read()
     {
@@ -75,11 +75,15 @@ private:
                 } else if (arg == QLatin1String("--version")) {
                     version = true;
                 } else if (auto error = ReadOption(arg)) {
+                    // After a command that takes a key, an argument that looks like an option may
+                    // be the key itself: it is never repeated.
+                    if (TakesKey()) return QStringLiteral("an argument after '%1' looks like an option; put -- before a value that begins with '-'").arg(words_.first());
                     return error;
                 }
                 continue;
             }
             words_ << arg;
+            wordBytes_ << (index_ < raw_.size() ? raw_[index_] : arg.toLocal8Bit());
         }
         if (help || version) {
             invocation_.command = help ? Command::Help : Command::Version;
@@ -87,6 +91,18 @@ private:
         }
         if (words_.isEmpty()) return QStringLiteral("no command given");
         return ReadCommand();
+    }
+
+    bool TakesKey() const
+    {
+        return !words_.isEmpty() && (words_.first() == QLatin1String("web-key") || words_.first() == QLatin1String("settings"));
+    }
+
+    // The name of a file given as the word at `index`, as shown and as the file system has it.
+    void TakeFile(qsizetype index)
+    {
+        invocation_.file = words_[index];
+        invocation_.filePath = wordBytes_[index];
     }
 
     std::optional<QString> Value(const QString& option, QString& value)
@@ -252,7 +268,7 @@ private:
             // The window's file filter: an image is a .bin file.
             if (!first.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive))
                 return QStringLiteral("firmware: '%1' is not a .bin image").arg(first);
-            invocation_.file = first;
+            TakeFile(1);
             return std::nullopt;
         }
         if (name == QLatin1String("scan")) {
@@ -280,7 +296,7 @@ private:
         if (action == QLatin1String("save") || action == QLatin1String("load")) {
             invocation_.command = action == QLatin1String("save") ? Command::FunctionSave : Command::FunctionLoad;
             if (words_.size() != 3) return QStringLiteral("'function %1' takes one file").arg(action);
-            invocation_.file = words_[2];
+            TakeFile(2);
             return std::nullopt;
         }
         return QStringLiteral("function: say show, save FILE or load FILE");
@@ -293,7 +309,7 @@ private:
         if (action == QLatin1String("backup") || action == QLatin1String("restore")) {
             invocation_.command = action == QLatin1String("backup") ? Command::SettingsBackup : Command::SettingsRestore;
             if (words_.size() != 3) return QStringLiteral("'settings %1' takes one file").arg(action);
-            invocation_.file = words_[2];
+            TakeFile(2);
             return std::nullopt;
         }
         if (action != QLatin1String("set")) return QStringLiteral("settings: say backup FILE, restore FILE or set NAME=VALUE...");
@@ -315,15 +331,20 @@ private:
     }
 
     const QStringList& arguments_;
+    const QList<QByteArray>& raw_;
     qsizetype index_ = 0;
     QStringList words_;
+    QList<QByteArray> wordBytes_;
     QStringList commandOptions_;
     Invocation invocation_;
 };
 
 }  // namespace
 
-std::variant<Invocation, UsageError> ParseArguments(const QStringList& arguments) { return Reader(arguments).Read(); }
+std::variant<Invocation, UsageError> ParseArguments(const QStringList& arguments, const QList<QByteArray>& raw)
+{
+    return Reader(arguments, raw).Read();
+}
 
 QString VersionText() { return QStringLiteral("zqb 1.10 (20200213)\n"); }
 

@@ -5,20 +5,14 @@
 #include <variant>
 #include <vector>
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include "link/ModuleScan.h"
 
 namespace zqb::cli {
-
-// What the program's exit status says.
-enum ExitStatus : int {
-    ExitDone = 0,
-    ExitRefused = 1,      // the module refused, a verdict failed, or another zqb talks to it
-    ExitUsage = 2,        // a usage or input error; nothing was sent
-    ExitUnreachable = 3,  // no connection, no reply, or the PC is not in the module's network
-};
 
 enum class Command {
     Help,
@@ -75,7 +69,8 @@ struct Invocation {
     AnalogRequest analog;                    // ao
     bool fourToTwenty = false;               // range 4-20
     std::optional<int> clearCounter;         // counters --clear N
-    QString file;                            // function save|load, settings backup|restore, firmware
+    QString file;                            // function save|load, settings backup|restore, firmware: as shown
+    QByteArray filePath;                     // the same name's bytes as given, for the file system
     std::vector<SettingAssignment> settings; // settings set
     QString webKey;                          // web-key (its text is never printed)
     bool accessPoint = false;                // wifi-mode ap
@@ -90,8 +85,10 @@ struct UsageError {
 };
 
 // Reads the arguments that follow the program's name. Pure: no file, network or environment is
-// looked at, so any text may be given to it.
-std::variant<Invocation, UsageError> ParseArguments(const QStringList& arguments);
+// looked at, so any text may be given to it. `raw` holds the same arguments' bytes as the program
+// received them, so that a file name that is not valid in the locale's encoding still names its
+// file; without it they are taken from the texts.
+std::variant<Invocation, UsageError> ParseArguments(const QStringList& arguments, const QList<QByteArray>& raw = {});
 
 QString Usage();
 QString VersionText();

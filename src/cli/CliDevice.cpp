@@ -7,12 +7,6 @@
 
 namespace zqb::cli {
 
-QString CliDisplay::PanelText(StatusPanel panel) const
-{
-    const auto it = panels_.find(panel);
-    return it == panels_.end() ? QString() : it->second;
-}
-
 void CliDisplay::ShowDigitalIo()
 {
     DeviceSession& s = context_.session;
@@ -30,17 +24,9 @@ void CliDisplay::UntickFunctionEnable()
     if (function_) function_->SetTicked(FunctionField::functionEnable, false);
 }
 
-QString CliDisplay::Message() const
+MessageAnswer CliDialogs::ShowMessage(const QString& text, const QString&, MessageIcon, MessageButtons buttons)
 {
-    const auto detail = details_.find(StatusPanel::Message);
-    if (detail != details_.end() && !detail->second.isEmpty()) return detail->second;
-    return PanelText(StatusPanel::Message);
-}
-
-MessageAnswer CliDialogs::ShowMessage(const QString& text, const QString&, MessageIcon icon, MessageButtons buttons)
-{
-    shown.push_back({text, icon});
-    // Nothing here is ever confirmed by a box: the program asks its own questions.
+    output_.Message(text);
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 

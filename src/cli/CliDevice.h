@@ -1,14 +1,13 @@
 #pragma once
 
-#include <map>
-#include <optional>
+#include <cstdint>
 #include <vector>
 
 #include <QStringList>
 
-#include "protocol/DeviceDisplay.h"
-#include "platform/Dialogs.h"
 #include "functioncfg/FunctionControls.h"
+#include "platform/Dialogs.h"
+#include "protocol/DeviceDisplay.h"
 #include "protocol/SessionContext.h"
 #include "transfer/TransferProgress.h"
 
@@ -16,69 +15,51 @@ namespace zqb::cli {
 
 class Output;
 
-// The command-line program's stand-in for the main window: keeps what reply handling shows, so
-// that a command can say how its exchange went. The states are masked as the window's I/O panel
-// masks them, and the function record reaches the function controls as it reaches the window.
+// The command-line program's stand-in for the main window. It shows nothing and keeps no text:
+// every command learns what happened from its typed outcome. It masks the I/O states as the
+// window's panel does, and brings the module's function into the function controls as the window
+// does, so that zqb saves and writes what the window would.
 class CliDisplay : public DeviceDisplay {
 public:
     explicit CliDisplay(SessionContext& context) : context_(context) {}
     void ShowFunctionOn(FunctionControls* controls) { function_ = controls; }
 
-    void SetPanelText(StatusPanel panel, const QString& text) override { panels_[panel] = text; }
-    QString PanelText(StatusPanel panel) const override;
-    void SetPanelDetail(StatusPanel panel, const QString& detail) override { details_[panel] = detail; }
-    void SetModelText(const QString& text) override { modelText = text; }
+    void SetPanelText(StatusPanel, const QString&) override {}
+    void SetPanelDetail(StatusPanel, const QString&) override {}
+    void SetModelText(const QString&) override {}
     void SetModelColour(Rgb) override {}
     void SetLocationText(const QString&) override {}
     void SetLocationColour(Rgb) override {}
     void SetRssiText(const QString&) override {}
     QString AddressText() const override { return context_.session.hostAddress; }
     void SetAddressText(const QString&) override {}
-    void SetRangeTicked(bool ticked) override { fourToTwenty = ticked; }
+    void SetRangeTicked(bool) override {}
     void ShowDigitalIo() override;
     void EnableModelControls(std::uint8_t) override {}
     void ShowNoDevice() override {}
     void ApplyFunctionRecord() override;
     void UntickFunctionEnable() override;
-    void ShowCounters() override { ++counterReports; }
-    void ShowChecksumVerdict(bool sumsEqual, const QString& text) override { verdicts.push_back({sumsEqual, text}); }
-    void AppendLog(const QString& line) override { log << line; }
-
-    // The message panel's text, with the longer reason when there is one.
-    QString Message() const;
-
-    struct Verdict {
-        bool sumsEqual;
-        QString text;
-    };
-    QString modelText;
-    bool fourToTwenty = false;
-    int counterReports = 0;
-    std::vector<Verdict> verdicts;
-    QStringList log;
+    void ShowCounters() override {}
+    void ShowChecksumVerdict(const Outcome&) override {}
+    void AppendLog(const QString&) override {}
 
 private:
     SessionContext& context_;
     FunctionControls* function_ = nullptr;
-    std::map<StatusPanel, QString> panels_;
-    std::map<StatusPanel, QString> details_;
 };
 
-// Boxes become messages: what the window would say in a box, the program says on standard error
-// (through the command). A file dialog is answered with the file named on the command line.
+// zqb asks its own questions and names its own files: a box the cores would raise is said on
+// standard error, never answered Yes.
 class CliDialogs : public Dialogs {
 public:
+    explicit CliDialogs(Output& output) : output_(output) {}
     MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
                               MessageButtons buttons) override;
-    std::optional<QString> AskOpenFile(const QString&, const QString&) override { return file; }
-    std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return file; }
+    std::optional<QString> AskOpenFile(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
 
-    struct Box {
-        QString text;
-        MessageIcon icon;
-    };
-    std::vector<Box> shown;
-    std::optional<QString> file;
+private:
+    Output& output_;
 };
 
 // A bar on standard error while a file goes out, drawn only when standard error is a terminal.

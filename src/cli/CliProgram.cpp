@@ -1,6 +1,7 @@
 #include "cli/CliProgram.h"
 
 #include "cli/CliArguments.h"
+#include "cli/ExitStatus.h"
 #include "protocol/Ipv4Text.h"
 #include "cli/LinkReport.h"
 #include "cli/ModuleCommands.h"
@@ -72,9 +73,9 @@ int RunScan(const Invocation& invocation, CliServices& services, Output& output)
     return ExitDone;
 }
 
-int RunCli(const QStringList& arguments, CliServices& services)
+int RunCli(const QStringList& arguments, CliServices& services, const QList<QByteArray>& raw)
 {
-    const std::variant<Invocation, UsageError> parsed = ParseArguments(arguments);
+    const std::variant<Invocation, UsageError> parsed = ParseArguments(arguments, raw);
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         Output(services.terminal, false).Message(error->message + QStringLiteral("\nTry 'zqb --help'."));
         return ExitUsage;

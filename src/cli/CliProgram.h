@@ -9,6 +9,7 @@
 #include "cli/CliTerminal.h"
 #include "link/HostNetworkBackend.h"
 #include "platform/Pauses.h"
+#include "protocol/DeviceDisplay.h"
 
 namespace zqb::cli {
 
@@ -24,10 +25,12 @@ struct CliServices {
     const std::atomic<bool>* stop = nullptr;
     // The window's transfer timer, which re-issues an unanswered firmware checksum request.
     int firmwareTickMs = 100;
+    // Tests only: passes every text the cores show through a display of the test's own.
+    std::function<std::unique_ptr<DeviceDisplay>(DeviceDisplay&)> wrapDisplay;
 };
 
-// Runs one command line (the arguments after the program's name) and returns the exit status.
-// Needs a QCoreApplication.
-int RunCli(const QStringList& arguments, CliServices& services);
+// Runs one command line (the arguments after the program's name; `raw`, when given, their bytes
+// as received) and returns the exit status. Needs a QCoreApplication.
+int RunCli(const QStringList& arguments, CliServices& services, const QList<QByteArray>& raw = {});
 
 }  // namespace zqb::cli

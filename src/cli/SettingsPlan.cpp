@@ -3,19 +3,16 @@
 #include <map>
 
 #include "protocol/AnsiText.h"
+#include "protocol/Ipv4Text.h"
 #include "setup/ConfigRecordPatch.h"
 #include "setup/SettingRules.h"
+#include "setup/SettingsFile.h"
 
 namespace zqb::cli {
 
 namespace {
 
 const QString HiddenKey = QStringLiteral("(hidden)");
-
-QString DottedText(const Ipv4Bytes& bytes)
-{
-    return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
-}
 
 bool IsKey(const QString& name) { return name.endsWith(QLatin1String("-key")); }
 
@@ -63,6 +60,16 @@ private:
     bool Given(const char* name) const { return given_.count(QString::fromLatin1(name)) != 0; }
     QString Value(const char* name) const { return given_.at(QString::fromLatin1(name)); }
 
+    // A key the record cannot hold (erased flash reads 255 for its length) is never sent in its
+    // place: the user gives the key.
+    static QString KeyNotKept(const QString& prefix, std::uint8_t length)
+    {
+        return QStringLiteral("the module's stored %1 key cannot be kept (its settings record gives it %2 bytes); give %3-key= too")
+            .arg(prefix == QLatin1String("ap") ? QStringLiteral("AP") : QStringLiteral("station"))
+            .arg(length)
+            .arg(prefix);
+    }
+
     // Why CheckWireless refused: the rule the setup window's box states, for the one part at fault.
     static QString WirelessProblem(const QString& prefix, const QString& ssid, const QString& key, std::uint8_t type)
     {
@@ -90,8 +97,15 @@ private:
         const DeviceConfigRecord& stored = session_.deviceConfigRecord;
         const QString ssid = Given("ap-ssid") ? Value("ap-ssid")
                                               : StoredText(stored, ConfigField::apSsidLength, ConfigField::apSsid, session_.apSsid);
-        const QString key = Given("ap-key") ? Value("ap-key")
-                                            : StoredText(stored, ConfigField::apKeyLength, ConfigField::apKey, session_.apKey);
+        QString key;
+        if (Given("ap-key")) {
+            key = Value("ap-key");
+        } else if (type != 0) {
+            // The key stays as the module stores it, when its record holds one it can keep.
+            const std::optional<QByteArray> kept = StoredKey(stored, false);
+            if (!kept) return KeyNotKept(QStringLiteral("ap"), stored[SpanOf(ConfigField::apKeyLength).offset]);
+            key = FromAnsi(*kept);
+        }
         // The window ignores the key of an open network; a key typed here for one is a mistake.
         if (Given("ap-key") && type == 0) return QStringLiteral("ap-key is given for an open access point; add ap-key-type=wpa");
         const std::optional<WirelessCredentials> credentials = CheckWireless(ssid, key, type);
@@ -114,8 +128,14 @@ private:
         const DeviceConfigRecord& stored = session_.deviceConfigRecord;
         const QString ssid = Given("sta-ssid") ? Value("sta-ssid")
                                                : StoredText(stored, ConfigField::staSsidLength, ConfigField::staSsid, session_.staSsid);
-        const QString key = Given("sta-key") ? Value("sta-key")
-                                             : StoredText(stored, ConfigField::staKeyLength, ConfigField::staKey, session_.staKey);
+        QString key;
+        if (Given("sta-key")) {
+            key = Value("sta-key");
+        } else if (type != 0) {
+            const std::optional<QByteArray> kept = StoredKey(stored, true);
+            if (!kept) return KeyNotKept(QStringLiteral("sta"), stored[SpanOf(ConfigField::staKeyLength).offset]);
+            key = FromAnsi(*kept);
+        }
         if (Given("sta-key") && type == 0) return QStringLiteral("sta-key is given for an open network; add sta-key-type=wep or wpa");
         const std::optional<WirelessCredentials> credentials = CheckWireless(ssid, key, type);
         if (!credentials) return WirelessProblem(QStringLiteral("sta"), ssid, key, type);
@@ -186,10 +206,12 @@ private:
 
 }  // namespace
 
-std::optional<SettingsPlan> PlanSettings(const std::vector<SettingAssignment>& assignments, const DeviceSession& session,
-                                         QString& error)
+Result<SettingsPlan> PlanSettings(const std::vector<SettingAssignment>& assignments, const DeviceSession& session)
 {
-    return Planner(assignments, session).Plan(error);
+    QString error;
+    std::optional<SettingsPlan> plan = Planner(assignments, session).Plan(error);
+    if (!plan) return {Outcome::BadInput(QStringLiteral("settings set"), error), {}};
+    return {Outcome::Done(), std::move(*plan)};
 }
 
 }  // namespace zqb::cli

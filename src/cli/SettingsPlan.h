@@ -8,6 +8,7 @@
 
 #include "cli/CliArguments.h"
 #include "protocol/DeviceSession.h"
+#include "protocol/Outcome.h"
 
 namespace zqb::cli {
 
@@ -21,8 +22,7 @@ struct SettingsPlan {
     QJsonObject json;            // the same, keys left out
 };
 
-// Nothing when a value is refused; `error` then names the setting and the rule.
-std::optional<SettingsPlan> PlanSettings(const std::vector<SettingAssignment>& assignments, const DeviceSession& session,
-                                         QString& error);
+// An input error naming the setting and the rule when a value is refused.
+Result<SettingsPlan> PlanSettings(const std::vector<SettingAssignment>& assignments, const DeviceSession& session);
 
 }  // namespace zqb::cli

@@ -10,7 +10,7 @@
 #include <QCoreApplication>
 
 #include "cli/CliProgram.h"
-#include "cli/ModuleLock.h"
+#include "link/ModuleLink.h"
 #include "platform/Pauses.h"
 #include "link/PlatformHostNetwork.h"
 
@@ -47,11 +47,20 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
 
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QList<QByteArray> raw;
+    for (int i = 1; i < argc; ++i) {
+        raw << QByteArray(argv[i]);
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
 
     ProcessTerminal terminal;
     zqb::ThreadPauses pauses;
+    // Without a private folder for the module locks, zqb still runs; it then cannot keep other
+    // programs of this PC off the module during a file write, and says so.
+    std::string lockProblem;
+    const std::string lockDirectory = zqb::ModuleLink::DefaultLockDirectory(lockProblem);
+    if (lockDirectory.empty()) std::fprintf(stderr, "zqb: module locks: %s\n", lockProblem.c_str());
     zqb::cli::CliServices services{terminal, pauses, [] { return zqb::MakePlatformHostNetwork(); },
-                                   zqb::cli::ModuleLock::DefaultDirectory()};
-    return zqb::cli::RunCli(arguments, services);
+                                   QString::fromStdString(lockDirectory)};
+    return zqb::cli::RunCli(arguments, services, raw);
 }

@@ -64,8 +64,7 @@ void TForm3::RequestDiCounters() { QueueCommand(context_, GetDiCounters); }
 
 void TForm3::ClearDiCounterAt(std::uint8_t input)
 {
-    if (!BeginCommand(context_, ClearDiCounter)) return;
-    transport_.ExchangeCommand(BuildClearDiCounter(context_.commandFrame, input));
+    transport_.Exchange(ClearDiCounter, [input](CommandFrame& f) { return BuildClearDiCounter(f, input); });
 }
 
 void TForm3::ShowCounters()

@@ -12,6 +12,8 @@
 #include "functioncfg/ButtonPictures.h"
 #include "functioncfg/FunctionCommands.h"
 #include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionFileDialogs.h"
+#include "functioncfg/FunctionModel.h"
 #include "functioncfg/FunctionRecordMapping.h"
 #include "functioncfg/FunctionWaveform.h"
 #include "platform/WindowLook.h"
@@ -215,20 +217,14 @@ void TForm4::TrackBar9Change() { Label12->setText(SecondsText(SecondsBarTop - Tr
 // last, from the position the nested handlers left.
 void TForm4::TrackBar5Change()
 {
-    if (TrackBar5->value() >= OnBarLowest)
-        TrackBar5->setValue(OnBarLowest);
-    else if (TrackBar7->value() - TrackBar5->value() < PercentSpacing)
-        TrackBar7->setValue(TrackBar7->value() + PercentSpacing);
+    ApplySpacingRule(*this, FunctionField::dacOnCode);
     Label7->setText(PercentText(PercentBarTop - TrackBar5->value()));
 }
 
 // Off bar, the mirror of the On bar.
 void TForm4::TrackBar7Change()
 {
-    if (TrackBar7->value() <= OffBarHighest)
-        TrackBar7->setValue(OffBarHighest);
-    else if (TrackBar7->value() - TrackBar5->value() < PercentSpacing)
-        TrackBar5->setValue(TrackBar5->value() - PercentSpacing);
+    ApplySpacingRule(*this, FunctionField::dacOffCode);
     Label9->setText(PercentText(PercentBarTop - TrackBar7->value()));
 }
 
@@ -238,13 +234,26 @@ void TForm4::SpeedButton7Click()
     LoadFunctionFile(*this, dialogs_);
 }
 
-// The box confirms only what the module acknowledged; any other outcome is already shown, in an
-// error box or in the main window's status bar.
+// The "done!" box confirms only what the module acknowledged; any other outcome gets its own box
+// here, where the button was pressed, not only in the main window's status bar behind it.
+void TForm4::ShowDeviceOutcome(const Outcome& outcome, const QString& action, const QString& done)
+{
+    if (outcome.Ok()) {
+        dialogs_.ShowMessage(done, InformationCaption, MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    if (outcome.kind == OutcomeKind::InputError) {
+        ShowFunctionProblem(dialogs_, outcome, false);
+        return;
+    }
+    dialogs_.ShowMessage(action + QStringLiteral(" failed,\n    . ") + FailureReason(outcome) + QLatin1Char('.'),
+                         FunctionFailureCaption, MessageIcon::Error, MessageButtons::Ok);
+}
+
 void TForm4::SpeedButton8Click()
 {
     if (context_.ExchangeBusy) return;
-    if (WriteFunctionConfig(context_, link_.Transport(), *this, dialogs_))
-        dialogs_.ShowMessage(WriteDoneText, InformationCaption, MessageIcon::Information, MessageButtons::Ok);
+    ShowDeviceOutcome(WriteFunctionConfig(link_.Transport(), *this), QStringLiteral("Function Config write"), WriteDoneText);
 }
 
 void TForm4::SpeedButton9Click()
@@ -256,8 +265,7 @@ void TForm4::SpeedButton9Click()
 void TForm4::SpeedButton10Click()
 {
     if (context_.ExchangeBusy) return;
-    if (ReadFunctionConfig(context_, link_.Transport()))
-        dialogs_.ShowMessage(ReadDoneText, InformationCaption, MessageIcon::Information, MessageButtons::Ok);
+    ShowDeviceOutcome(ReadFunctionConfig(link_.Transport()), QStringLiteral("Function Config read"), ReadDoneText);
 }
 
 // The GetLink queued on closing brings the module's own function back into the window.

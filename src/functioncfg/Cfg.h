@@ -4,6 +4,7 @@
 
 #include "functioncfg/FunctionControls.h"
 #include "functioncfg/FunctionTrackBar.h"
+#include "protocol/Outcome.h"
 #include "link/ModuleLink.h"
 
 class QCheckBox;
@@ -17,6 +18,7 @@ namespace zqb {
 inline const QString WriteDoneText = QStringLiteral("Function Config write done!");
 inline const QString ReadDoneText = QStringLiteral("Function Config read done!");
 inline const QString InformationCaption = QStringLiteral("Information");
+inline const QString FunctionFailureCaption = QStringLiteral("Error");
 
 // "DAC Function Config": edits the module's standalone function, writes it to and reads it from
 // the module and keeps it in ".zcf" files. Created once at start and only hidden when closed, so
@@ -112,6 +114,7 @@ protected:
 private:
     void BuildControls();
     void WireHandlers();
+    void ShowDeviceOutcome(const Outcome& outcome, const QString& action, const QString& done);
     QCheckBox* CheckBoxOf(FunctionField field) const;
     FunctionTrackBar* TrackBarOf(FunctionField field) const;
 

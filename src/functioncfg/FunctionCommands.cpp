@@ -1,26 +1,22 @@
 #include "functioncfg/FunctionCommands.h"
 
+#include "functioncfg/FunctionRecordMapping.h"
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
-#include "protocol/CommandSenders.h"
-#include "functioncfg/FunctionRecordMapping.h"
 
 namespace zqb {
 
-bool WriteFunctionConfig(SessionContext& context, CommandTransport& transport, const FunctionControls& controls,
-                         Dialogs& dialogs)
+Outcome WriteFunctionConfig(CommandTransport& transport, const FunctionControls& controls)
 {
-    // While another exchange waits, its frame and commandInFlight stay its own.
-    if (!BeginCommand(context, SetFunctionConfig)) return false;
-    const std::size_t length = BuildFunctionRecord(controls, context.commandFrame, dialogs);
-    if (length == 0) return false;
-    return ReplyAcknowledged(context, transport.ExchangeCommand(length));
+    const Result<FunctionValues> values = FunctionValuesOf(controls);
+    if (!values.Ok()) return values.outcome;
+    const FunctionRecord record = RecordFromValues(values.value);
+    return transport.Exchange(SetFunctionConfig, [&record](CommandFrame& f) { return BuildSetFunctionConfig(f, record); });
 }
 
-bool ReadFunctionConfig(SessionContext& context, CommandTransport& transport)
+Outcome ReadFunctionConfig(CommandTransport& transport)
 {
-    if (!BeginCommand(context, GetFunctionConfig)) return false;
-    return ReplyAcknowledged(context, transport.ExchangeCommand(BuildGetFunctionConfig(context.commandFrame)));
+    return transport.Exchange(GetFunctionConfig, [](CommandFrame& f) { return BuildGetFunctionConfig(f); });
 }
 
 }  // namespace zqb

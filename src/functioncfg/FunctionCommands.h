@@ -1,19 +1,17 @@
 #pragma once
 
-#include "protocol/CommandTransport.h"
-#include "platform/Dialogs.h"
 #include "functioncfg/FunctionControls.h"
-#include "protocol/SessionContext.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/Outcome.h"
 
 namespace zqb {
 
-// Sends SetFunctionConfig with the record built from the controls. True only when the module
-// acknowledged it; a refused record, a busy transport, a failed connect or a negative reply
-// give false, and the reason is already on screen.
-bool WriteFunctionConfig(SessionContext& context, CommandTransport& transport, const FunctionControls& controls,
-                         Dialogs& dialogs);
+// Sends SetFunctionConfig with the record built from the controls: the one function write of the
+// window, zqb and every test. An input error, with nothing sent, when the Off value is above the
+// On value; otherwise the exchange's verdict (delivered only when the module acknowledged it).
+Outcome WriteFunctionConfig(CommandTransport& transport, const FunctionControls& controls);
 
-// Sends GetFunctionConfig; the reply handling fills the window. True only when acknowledged.
-bool ReadFunctionConfig(SessionContext& context, CommandTransport& transport);
+// Sends GetFunctionConfig; reply handling fills the controls. Delivered only when acknowledged.
+Outcome ReadFunctionConfig(CommandTransport& transport);
 
 }  // namespace zqb

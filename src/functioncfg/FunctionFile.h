@@ -5,9 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
-#include "platform/Dialogs.h"
 #include "functioncfg/FunctionControls.h"
 #include "functioncfg/FunctionRecordMapping.h"
+#include "protocol/Outcome.h"
 
 namespace zqb {
 
@@ -26,20 +26,27 @@ inline const QString FunctionFileExtension = QStringLiteral("zcf");
 // What a file without a single line reports.
 inline const QString NoLineText = QStringLiteral("List index out of bounds (0)");
 
-// The 38 characters of the window's function; empty after the Off/On error box.
-QString FormatFunctionFile(const FunctionControls& controls, Dialogs& dialogs);
+// What a function file line was refused for: its header, or a column the number converter
+// cannot read (the outcome's rule holds the converter's complaint).
+inline const QString FileHeaderField = QStringLiteral("file header");
+inline const QString FileColumnField = QStringLiteral("file column");
+
+// The 38 characters of the controls' function; an input error when the Off value is above the
+// On value.
+Result<QString> FunctionFileLine(const FunctionControls& controls);
 
 // Checks the header and every column, then sets the controls field by field. A bad column stops
-// the load with the number converter's complaint and nothing is applied. True when all were.
-bool ParseFunctionFile(FunctionControls& controls, const QString& line, Dialogs& dialogs);
+// the line with the number converter's complaint and nothing is applied.
+Outcome ApplyFunctionFileLine(FunctionControls& controls, const QString& line);
 
 // The first line of a text file's bytes: a byte-order mark picks the encoding, otherwise the
 // local 8-bit one applies. Nothing when the file holds no line at all.
 std::optional<QString> FirstTextLine(const QByteArray& bytes);
 
-// "Save FIle": asks for a name and replaces the file whole, or leaves it as it was.
-void SaveFunctionFile(const FunctionControls& controls, Dialogs& dialogs);
-// "Load File": asks for a file and applies its first line.
-void LoadFunctionFile(FunctionControls& controls, Dialogs& dialogs);
+// Writes the controls' function to the file `path` names (its bytes as the file system has them),
+// whole or not at all: a failed write (a full disk included) leaves the file as it was.
+Outcome WriteFunctionFile(const FunctionControls& controls, const QByteArray& path);
+// Reads a regular file's first line (at most 4 KiB are read) and applies it to the controls.
+Outcome ReadFunctionFile(FunctionControls& controls, const QByteArray& path);
 
 }  // namespace zqb

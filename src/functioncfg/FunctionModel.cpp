@@ -48,23 +48,25 @@ void FunctionModel::SetPosition(FunctionField field, int position)
     Changed(field);
 }
 
-// Only the two percent bars' handlers touch another control; the others write their labels.
 // The arguments are read before the nested call, as the window's handlers read them.
-void FunctionModel::Changed(FunctionField field)
+void ApplySpacingRule(FunctionControls& controls, FunctionField moved)
 {
-    const auto on = [this] { return Position(FunctionField::dacOnCode); };
-    const auto off = [this] { return Position(FunctionField::dacOffCode); };
-    if (field == FunctionField::dacOnCode) {
+    const auto on = [&controls] { return controls.Position(FunctionField::dacOnCode); };
+    const auto off = [&controls] { return controls.Position(FunctionField::dacOffCode); };
+    if (moved == FunctionField::dacOnCode) {
         if (on() >= OnBarLowest)
-            SetPosition(FunctionField::dacOnCode, OnBarLowest);
+            controls.SetPosition(FunctionField::dacOnCode, OnBarLowest);
         else if (off() - on() < PercentSpacing)
-            SetPosition(FunctionField::dacOffCode, off() + PercentSpacing);
-    } else if (field == FunctionField::dacOffCode) {
+            controls.SetPosition(FunctionField::dacOffCode, off() + PercentSpacing);
+    } else if (moved == FunctionField::dacOffCode) {
         if (off() <= OffBarHighest)
-            SetPosition(FunctionField::dacOffCode, OffBarHighest);
+            controls.SetPosition(FunctionField::dacOffCode, OffBarHighest);
         else if (off() - on() < PercentSpacing)
-            SetPosition(FunctionField::dacOnCode, on() - PercentSpacing);
+            controls.SetPosition(FunctionField::dacOnCode, on() - PercentSpacing);
     }
 }
+
+// Only the two percent bars' handlers touch another control; the others write their labels.
+void FunctionModel::Changed(FunctionField field) { ApplySpacingRule(*this, field); }
 
 }  // namespace zqb

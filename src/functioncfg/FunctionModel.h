@@ -7,6 +7,12 @@
 
 namespace zqb {
 
+// The Off/On spacing rule of the two percent bars, for whichever controls hold them: run when
+// `moved` (the On bar, dacOnCode, or the Off bar, dacOffCode) has changed. Setting the other bar
+// runs its handler at once, nested, as the window's bars do. The window and the model both run
+// this one rule.
+void ApplySpacingRule(FunctionControls& controls, FunctionField moved);
+
 // The function window's controls without the window: check boxes, the trigger pair and the nine
 // track bars with their ranges, fresh positions and change handlers. A record or a file applied
 // here leaves every control where the window would leave it, spacing rule included, so the

@@ -61,17 +61,15 @@ void ApplyField(FunctionControls& controls, FunctionField field, std::uint32_t v
     }
 }
 
-std::optional<FunctionValues> ReadFunctionValues(const FunctionControls& controls, Dialogs& dialogs)
+Result<FunctionValues> FunctionValuesOf(const FunctionControls& controls)
 {
-    FunctionValues values{};
+    Result<FunctionValues> result;
     for (const FunctionFieldLayout& layout : FunctionFieldTable)
-        values[IndexOf(layout.field)] = ReadField(controls, layout.field);
+        result.value[IndexOf(layout.field)] = ReadField(controls, layout.field);
     // Equal codes pass: only an Off value strictly above the On value is refused.
-    if (values[IndexOf(FunctionField::dacOffCode)] > values[IndexOf(FunctionField::dacOnCode)]) {
-        dialogs.ShowError(OffAboveOnText);
-        return std::nullopt;
-    }
-    return values;
+    if (result.value[IndexOf(FunctionField::dacOffCode)] > result.value[IndexOf(FunctionField::dacOnCode)])
+        result.outcome = Outcome::BadInput(OffOnField, OffAboveOnText);
+    return result;
 }
 
 FunctionRecord RecordFromValues(const FunctionValues& values)
@@ -87,12 +85,12 @@ FunctionRecord RecordFromValues(const FunctionValues& values)
     return record;
 }
 
-std::size_t BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame, Dialogs& dialogs)
+std::size_t BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame)
 {
     std::fill_n(frame.begin() + FunctionRecordFrameOffset, FunctionRecordSize, std::uint8_t{0});
-    const std::optional<FunctionValues> values = ReadFunctionValues(controls, dialogs);
-    if (!values) return 0;
-    return BuildSetFunctionConfig(frame, RecordFromValues(*values));
+    const Result<FunctionValues> values = FunctionValuesOf(controls);
+    if (!values.Ok()) return 0;
+    return BuildSetFunctionConfig(frame, RecordFromValues(values.value));
 }
 
 void ApplyFunctionRecord(FunctionControls& controls, const FunctionRecord& record)

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "protocol/DeviceSession.h"
-#include "platform/Dialogs.h"
+#include "protocol/Outcome.h"
 #include "functioncfg/FunctionControls.h"
 #include "protocol/Frames.h"
 
@@ -32,14 +32,16 @@ void ApplyField(FunctionControls& controls, FunctionField field, std::uint32_t v
 
 // Every field in record order, read from the controls.
 using FunctionValues = std::array<std::uint32_t, 15>;
-// Nothing after the Off/On error box: an Off code above the On code is never written or saved.
-std::optional<FunctionValues> ReadFunctionValues(const FunctionControls& controls, Dialogs& dialogs);
+// An input error (the rule is the Off/On box's text) when the Off code is above the On code: such
+// a function is never written or saved.
+Result<FunctionValues> FunctionValuesOf(const FunctionControls& controls);
+inline const QString OffOnField = QStringLiteral("DAC Off and On values");
 
 FunctionRecord RecordFromValues(const FunctionValues& values);
 
 // Builds the SetFunctionConfig frame with the window's record in bytes 6 to 37 and returns its
-// length; 0 after the Off/On error box, with the record bytes cleared.
-std::size_t BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame, Dialogs& dialogs);
+// length; 0, with the record bytes cleared, when the Off value is above the On value.
+std::size_t BuildFunctionRecord(const FunctionControls& controls, CommandFrame& frame);
 
 // Sets the controls from a record in record order; the Off bar before the On bar, which decides
 // where their spacing rule leaves them.

@@ -20,6 +20,7 @@ std::uint8_t LinkSupervisor::PrepareLink()
 {
     DeviceSession& s = context_.session;
     const std::uint8_t matches = hostNetwork_.HostNetworkScan(context_.NetworkPrefix.toStdString());
+    lastMatches_ = matches;
     if (matches == 1) {
         display_.SetPanelText(StatusPanel::HostAddress, QStringLiteral("IP: ") + s.hostAddress);
         return 1;
@@ -43,16 +44,36 @@ std::uint8_t LinkSupervisor::RequestLink()
     return 1;
 }
 
-void LinkSupervisor::RequestLinkNow()
+Outcome LinkSupervisor::CheckNetwork()
 {
-    if (!BeginCommand(context_, GetLink)) return;
-    transport_.ExchangeCommand(BuildGetLink(context_.commandFrame));
+    if (PrepareLink() == 1) return Outcome::Done();
+    const Outcome outcome =
+        Outcome::NotReached(0, lastMatches_ == 0 ? Unreached::NoNetwork : Unreached::SeveralNetworks);
+    context_.outcomes.Record(outcome);
+    return outcome;
 }
+
+void LinkSupervisor::AimAt(const QString& address, std::uint16_t port)
+{
+    DeviceSession& s = context_.session;
+    s.hostAddress = address;
+    s.staticAddressText = address;
+    s.hostPort = port;
+    context_.NetworkPrefix = NetworkPrefixOf(address);
+}
+
+void LinkSupervisor::RequestLinkNow() { transport_.Exchange(GetLink, [](CommandFrame& f) { return BuildGetLink(f); }); }
 
 void LinkSupervisor::PollIoStatus()
 {
-    if (!BeginCommand(context_, GetIoStatus)) return;
-    transport_.ExchangeCommand(BuildGetIoStatus(context_.commandFrame));
+    transport_.Exchange(GetIoStatus, [](CommandFrame& f) { return BuildGetIoStatus(f); });
+}
+
+bool LinkSupervisor::ModuleHeldElsewhere()
+{
+    if (!transport_.Lock().HeldExclusivelyElsewhere()) return false;
+    display_.SetPanelText(StatusPanel::Message, ModuleInUseText);
+    return true;
 }
 
 void LinkSupervisor::StartUp()
@@ -104,7 +125,7 @@ void LinkSupervisor::PeriodicCheck()
     if (s.LinkPollEnabled != 1) return;
     if (s.commandInFlight != 0)
         s.commandInFlight = 0;  // its reply is no longer expected
-    else
+    else if (!ModuleHeldElsewhere())
         PollIoStatus();
 }
 
@@ -115,13 +136,14 @@ void LinkSupervisor::SendQueuedCommand()
     if (context_.ExchangeBusy) return;
     const std::uint8_t code = s.queuedCommand;
     display_.AppendLog(QStringLiteral("GBL => %1").arg(code));
-    BeginCommand(context_, code);
-    const std::size_t length = BuildQueuedCommand(context_.commandFrame, code, s.queuedParam1, s.queuedParam2);
-    // Taken out of the queue before sending, so that a request made while the exchange waits,
-    // or a re-issue queued by its reply, is kept for the next tick.
-    s.queuedCommand = 0;
-    s.linkTick = 0;
-    transport_.ExchangeCommand(length);
+    transport_.Exchange(code, [&s, code](CommandFrame& frame) {
+        const std::size_t length = BuildQueuedCommand(frame, code, s.queuedParam1, s.queuedParam2);
+        // Taken out of the queue before sending, so that a request made while the exchange
+        // waits, or a re-issue queued by its reply, is kept for the next tick.
+        s.queuedCommand = 0;
+        s.linkTick = 0;
+        return length;
+    });
 }
 
 bool LinkSupervisor::ApplyStaticAddress()
@@ -139,8 +161,7 @@ bool LinkSupervisor::ApplyStaticAddress()
             return false;
         }
     }
-    s.hostAddress = s.staticAddressText;
-    context_.NetworkPrefix = parts[0] + QLatin1Char('.') + parts[1] + QLatin1Char('.') + parts[2] + QLatin1Char('.');
+    AimAt(s.staticAddressText, s.hostPort);
     display_.SetPanelText(StatusPanel::Message, QStringLiteral("Change IP => ") + s.hostAddress);
     PrepareLink();
     return true;

@@ -21,6 +21,10 @@ public:
 
     std::uint8_t PrepareLink() override;
     std::uint8_t RequestLink() override;
+    Outcome CheckNetwork() override;
+    // Points every command at the module at `address` and `port`: the session's address, port and
+    // static-address text, and the network prefix an interface must have (one rule for all).
+    void AimAt(const QString& address, std::uint16_t port);
     // Sends GetLink at once, without a network check.
     void RequestLinkNow();
     // The main window's first activation; later calls do nothing.
@@ -42,12 +46,16 @@ public:
 private:
     void PeriodicCheck();
     void SendQueuedCommand();
+    // Whether another program holds the module for a file write: the periodic poll then waits,
+    // and the message panel says why.
+    bool ModuleHeldElsewhere();
 
     SessionContext& context_;
     DeviceDisplay& display_;
     CommandTransport& transport_;
     HostNetwork& hostNetwork_;
     Dialogs& dialogs_;
+    std::uint8_t lastMatches_ = 0;
 };
 
 // The tick count at which the link timer runs its periodic check (every 31st tick).

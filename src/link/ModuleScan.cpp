@@ -8,7 +8,7 @@
 
 #include "link/HostNetworkScan.h"
 #include "link/ModuleAddress.h"
-#include "link/ModuleLock.h"
+#include "protocol/ModuleLock.h"
 #include "protocol/CommandBuilders.h"
 #include "protocol/Ipv4Text.h"
 #include "protocol/RecordLayouts.h"

@@ -156,23 +156,24 @@ void AnalogOutputPanel::SendDacValue(std::uint8_t mode, std::int32_t code)
 {
     code = OutputCode(code);
     display_.AppendLog(QStringLiteral("DAC Val=>%1").arg(code));
-    if (!BeginCommand(context_, SetAnalog)) return;
-    transport_.ExchangeCommand(BuildSetAnalog(context_.commandFrame, mode, static_cast<std::uint16_t>(code)));
+    const auto output = static_cast<std::uint16_t>(code);
+    transport_.Exchange(SetAnalog, [mode, output](CommandFrame& f) { return BuildSetAnalog(f, mode, output); });
 }
 
 void AnalogOutputPanel::SendCalibrationPoint(std::uint8_t point, std::int32_t code)
 {
     const auto output = static_cast<std::uint16_t>(OutputCode(code));
-    if (BeginCommand(context_, SetCalibration))
-        transport_.ExchangeCommand(BuildSetCalibration(context_.commandFrame, point, output));
-    // Kept for the next configuration write, whatever the module answered.
-    PatchCalibrationPoint(context_.session.deviceConfigRecord, point, output);
+    const Outcome sent =
+        transport_.Exchange(SetCalibration, [point, output](CommandFrame& f) { return BuildSetCalibration(f, point, output); });
+    // Kept for the next configuration write once the module took it: a point it never got must
+    // not ride along with a later settings file.
+    if (sent.Ok()) PatchCalibrationPoint(context_.session.deviceConfigRecord, point, output);
 }
 
 void AnalogOutputPanel::SendOutputRange()
 {
-    if (!BeginCommand(context_, SetOutputRange)) return;
-    transport_.ExchangeCommand(BuildSetOutputRange(context_.commandFrame, CheckBox2->isChecked() ? 1 : 0));
+    const std::uint8_t range = CheckBox2->isChecked() ? 1 : 0;
+    transport_.Exchange(SetOutputRange, [range](CommandFrame& f) { return BuildSetOutputRange(f, range); });
 }
 
 void AnalogOutputPanel::TrackBar1Change()

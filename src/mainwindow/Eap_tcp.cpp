@@ -5,6 +5,7 @@
 
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
+#include "protocol/ReplyHandler.h"
 #include "platform/Icons.h"
 #include "platform/WindowLook.h"
 
@@ -270,9 +271,12 @@ void TForm1::UntickFunctionEnable() { form4_->UntickFunctionEnable(); }
 
 void TForm1::ShowCounters() { form3_->ShowCounters(); }
 
-void TForm1::ShowChecksumVerdict(bool sumsEqual, const QString& text)
+// The verdict's box, with its text as both text and title: the completion without an icon, every
+// other end of the check (sums differ, a refusal, no answer) as the failure.
+void TForm1::ShowChecksumVerdict(const Outcome& verdict)
 {
-    dialogs_.ShowMessage(text, text, sumsEqual ? MessageIcon::None : MessageIcon::Error, MessageButtons::Ok);
+    const QString& text = verdict.Ok() ? ChecksumMatchText : ChecksumMismatchText;
+    dialogs_.ShowMessage(text, text, verdict.Ok() ? MessageIcon::None : MessageIcon::Error, MessageButtons::Ok);
 }
 
 void TForm1::AppendLog(const QString& line) { Memo1->appendPlainText(line); }

@@ -55,7 +55,8 @@ public:
 
     // DeviceDisplay
     void SetPanelText(StatusPanel panel, const QString& text) override;
-    QString PanelText(StatusPanel panel) const override;
+    // What a panel shows, for tests and screenshots; nothing in the program reads it.
+    QString PanelText(StatusPanel panel) const;
     void SetPanelDetail(StatusPanel panel, const QString& detail) override;
     void SetModelText(const QString& text) override;
     void SetModelColour(Rgb colour) override;
@@ -71,7 +72,7 @@ public:
     void ApplyFunctionRecord() override;
     void UntickFunctionEnable() override;
     void ShowCounters() override;
-    void ShowChecksumVerdict(bool sumsEqual, const QString& text) override;
+    void ShowChecksumVerdict(const Outcome& verdict) override;
     void AppendLog(const QString& line) override;
 
     QGroupBox* GroupBox3;

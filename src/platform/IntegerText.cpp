@@ -51,6 +51,16 @@ std::optional<std::int32_t> ParseInteger(const QString& text)
     return static_cast<std::int32_t>(bits);
 }
 
+std::optional<std::int32_t> ParseDecimalInteger(const QString& text)
+{
+    qsizetype start = 0;
+    if (!text.isEmpty() && (text[0] == QLatin1Char('-') || text[0] == QLatin1Char('+'))) start = 1;
+    if (start == text.size()) return std::nullopt;
+    for (qsizetype i = start; i < text.size(); ++i)
+        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9')) return std::nullopt;
+    return ParseInteger(text);
+}
+
 QString InvalidIntegerText(const QString& text)
 {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);

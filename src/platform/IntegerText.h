@@ -12,6 +12,10 @@ namespace zqb {
 // value must fit 32 bits (hexadecimal up to FFFFFFFF, read as two's complement).
 std::optional<std::int32_t> ParseInteger(const QString& text);
 
+// A decimal integer and nothing else: an optional sign, then decimal digits, fitting 32 bits. No
+// blanks, no "$" or "0x": a setting the definition calls a decimal integer takes only this.
+std::optional<std::int32_t> ParseDecimalInteger(const QString& text);
+
 // The converter's complaint: "'<text>' is not a valid integer value".
 QString InvalidIntegerText(const QString& text);
 

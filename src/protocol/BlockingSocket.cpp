@@ -1,5 +1,6 @@
 #include "protocol/BlockingSocket.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #ifndef _WIN32
@@ -78,6 +79,7 @@ bool BlockingSocket::Write(const std::uint8_t* data, std::size_t length, int tim
     if (!IsConnected()) return false;
     const auto size = static_cast<qint64>(length);
     if (socket_.write(reinterpret_cast<const char*>(data), size) != size) return false;
+    written_ += length;
     socket_.flush();
     if (socket_.bytesToWrite() == 0) return true;
     QElapsedTimer elapsed;
@@ -123,61 +125,63 @@ std::size_t BlockingSocket::ReadAvailable(std::uint8_t* into, std::size_t capaci
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
-bool BlockingSocket::FinishSending(int timeoutMs)
+std::uint64_t BlockingSocket::FinishSending(int timeoutMs)
 {
-    if (!IsConnected()) return false;
+    if (!IsConnected()) return written_;
 #ifdef _WIN32
     // The socket layer reads a reset as an ordinary close; without a descriptor of its own the
     // end of the stream cannot be told apart here.
     Close();
-    return true;
+    return 0;
 #else
     // The socket layer reads a reset like an ordinary close, so the end of the stream is watched
     // on a descriptor of our own: the connection lives on in it once the socket lets go.
     const int own = ::dup(static_cast<int>(socket_.socketDescriptor()));
     if (own < 0) {
         Close();
-        return true;
+        return 0;
     }
     socket_.abort();
     ::shutdown(own, SHUT_WR);
     QSocketNotifier readable(own, QSocketNotifier::Read);
     QObject::connect(&readable, &QSocketNotifier::activated, &loop_, [this] { loop_.exit(ExitReady); });
-    // What the kernel still holds for the peer: the bytes it has not acknowledged.
-    const auto unacknowledged = [own] {
-        int pending = 0;
-        return ::ioctl(own, SIOCOUTQ, &pending) == 0 ? pending : 0;
+    // The data the peer has not acknowledged. The kernel counts from the last byte acknowledged
+    // to the last one queued, the end-of-stream mark included; the count holds after a reset too,
+    // so a peer that took every byte and then reset is told from one that stopped reading.
+    const auto unacknowledged = [own]() -> std::uint64_t {
+        int queued = 0;
+        if (::ioctl(own, SIOCOUTQ, &queued) != 0 || queued <= 1) return 0;
+        return static_cast<std::uint64_t>(queued - 1);
     };
-    bool delivered = true;
-    int pending = unacknowledged();
+    std::uint64_t pending = unacknowledged();
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     for (;;) {
         char scratch[512];
         const ssize_t n = ::recv(own, scratch, sizeof scratch, MSG_DONTWAIT);
-        if (n == 0) break;  // the peer closed after taking everything
+        if (n == 0) {
+            pending = 0;  // the peer closed after taking everything
+            break;
+        }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            delivered = false;  // reset: the peer stopped reading before the end
+            pending = unacknowledged();  // reset: a failure only while data was still unacknowledged
             break;
         }
         if (n > 0) continue;  // nothing is expected back; whatever comes is dropped
         // A slow peer may take a while to drain what is queued for it; one that takes nothing
         // for the whole wait has stopped reading.
-        const int now = unacknowledged();
+        const std::uint64_t now = unacknowledged();
         if (now < pending) sinceProgress.restart();
         pending = now;
-        if (sinceProgress.elapsed() >= timeoutMs) {
-            delivered = pending == 0;  // all acknowledged, the peer just keeps the connection open
-            break;
-        }
+        if (sinceProgress.elapsed() >= timeoutMs) break;  // all acknowledged: the peer keeps it open
         if (RunLoop(pending > 0 ? 20 : timeoutMs - static_cast<int>(sinceProgress.elapsed())) == WaitResult::Aborted) {
-            delivered = false;
+            pending = std::max<std::uint64_t>(pending, 1);
             break;
         }
     }
     readable.setEnabled(false);
     ::close(own);
-    return delivered;
+    return pending;
 #endif
 }
 

@@ -36,11 +36,12 @@ public:
     // Waits up to timeoutMs for input; Ready as soon as any byte is there.
     WaitResult WaitForInput(int timeoutMs);
     std::size_t ReadAvailable(std::uint8_t* into, std::size_t capacity);
-    // Ends a one-way stream: tells the peer nothing more comes and waits for it to close. False
-    // when it reset the connection instead (it stopped reading before the end), or took nothing
-    // of what is still queued for it for timeoutMs; true when it closed, or acknowledged every
-    // byte and kept the connection open for timeoutMs. The connection is closed either way.
-    bool FinishSending(int timeoutMs);
+    // Ends a one-way stream: tells the peer nothing more comes and waits for it to close. Returns
+    // how many of the bytes written the peer had not acknowledged when the connection ended: 0
+    // when it took everything, whether it then closed, reset the connection, or kept it open for
+    // timeoutMs; more when it reset the connection or took nothing for timeoutMs before the end.
+    // The connection is closed either way.
+    std::uint64_t FinishSending(int timeoutMs);
     void Close();
 
     bool IsConnected() const;
@@ -54,6 +55,7 @@ private:
     QEventLoop loop_;
     QTimer timer_;
     bool unbuffered_ = false;
+    std::uint64_t written_ = 0;
 };
 
 }  // namespace zqb

@@ -1,7 +1,5 @@
 #include "protocol/CommandSenders.h"
 
-#include <algorithm>
-
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
 
@@ -29,41 +27,23 @@ void QueueCommand(SessionContext& context, std::uint8_t code, std::uint8_t param
     context.session.queuedCommand = code;
 }
 
-bool ReplyAcknowledged(const SessionContext& context, const ExchangeResult& result)
-{
-    const ReplyBuffer& reply = context.replyBuffer;
-    return result.Replied() && std::equal(FrameMagic.begin(), FrameMagic.end(), reply.begin()) &&
-           reply[StatusOffset] == StatusAcknowledged;
-}
-
-bool ReplyRefused(const SessionContext& context, const ExchangeResult& result, std::uint8_t code)
-{
-    const ReplyBuffer& reply = context.replyBuffer;
-    return result.Replied() && result.replyLength > StatusOffset &&
-           std::equal(FrameMagic.begin(), FrameMagic.end(), reply.begin()) && reply[CodeOffset] == code &&
-           reply[StatusOffset] != StatusAcknowledged;
-}
-
 void RequestLocator(SessionContext& context) { QueueCommand(context, SetLocator); }
 
-ExchangeResult RequestImageChecksum(SessionContext& context, CommandTransport& transport)
+Outcome RequestImageChecksum(SessionContext& context, CommandTransport& transport)
 {
-    if (!BeginCommand(context, GetImageChecksum)) return {};
-    return transport.ExchangeCommand(
-        BuildGetImageChecksum(context.commandFrame, static_cast<std::uint32_t>(context.imageSum)));
+    const auto sum = static_cast<std::uint32_t>(context.imageSum);
+    return transport.Exchange(GetImageChecksum, [sum](CommandFrame& f) { return BuildGetImageChecksum(f, sum); });
 }
 
-ExchangeResult AnnounceImageChecksum(SessionContext& context, CommandTransport& transport)
+Outcome AnnounceImageChecksum(SessionContext& context, CommandTransport& transport)
 {
-    if (!BeginCommand(context, SendImageChecksum)) return {};
-    return transport.SendCommandOnly(
-        BuildSendImageChecksum(context.commandFrame, static_cast<std::uint32_t>(context.imageSum)));
+    const auto sum = static_cast<std::uint32_t>(context.imageSum);
+    return transport.SendOnly(SendImageChecksum, [sum](CommandFrame& f) { return BuildSendImageChecksum(f, sum); });
 }
 
-ExchangeResult SendResetModule(SessionContext& context, CommandTransport& transport)
+Outcome SendResetModule(SessionContext&, CommandTransport& transport)
 {
-    if (!BeginCommand(context, ResetModule)) return {};
-    return transport.SendCommandOnly(BuildResetModule(context.commandFrame));
+    return transport.SendOnly(ResetModule, [](CommandFrame& f) { return BuildResetModule(f); });
 }
 
 }  // namespace zqb

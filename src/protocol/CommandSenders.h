@@ -19,15 +19,10 @@ void QueueCommand(SessionContext& context, std::uint8_t code);
 // The same, setting the queue's parameter pair and frame bytes 5 and 6 (SetDo, GetLink).
 void QueueCommand(SessionContext& context, std::uint8_t code, std::uint8_t param1, std::uint8_t param2);
 
-// True when the exchange read a reply that carries FrameMagic and the acknowledged status.
-bool ReplyAcknowledged(const SessionContext& context, const ExchangeResult& result);
-// True when the module said no: a reply with FrameMagic, echoing `code`, whose status is not 6.
-bool ReplyRefused(const SessionContext& context, const ExchangeResult& result, std::uint8_t code);
-
 // Senders that the protocol itself re-issues.
 void RequestLocator(SessionContext& context);
-ExchangeResult RequestImageChecksum(SessionContext& context, CommandTransport& transport);
-ExchangeResult AnnounceImageChecksum(SessionContext& context, CommandTransport& transport);
-ExchangeResult SendResetModule(SessionContext& context, CommandTransport& transport);
+Outcome RequestImageChecksum(SessionContext& context, CommandTransport& transport);
+Outcome AnnounceImageChecksum(SessionContext& context, CommandTransport& transport);
+Outcome SendResetModule(SessionContext& context, CommandTransport& transport);
 
 }  // namespace zqb

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "protocol/Outcome.h"
+
 namespace zqb {
 
 struct Rgb {
@@ -28,7 +30,8 @@ enum class StatusPanel {
 };
 
 // What reply handling and link supervision may do to the windows. The main window implements
-// it; tests give it a recording fake. Nothing below the windows includes a widget header.
+// it; tests give it a recording fake. Nothing below the windows includes a widget header, and
+// nothing reads a text back from the display: what happened travels as typed outcomes.
 class DeviceDisplay {
 public:
     virtual ~DeviceDisplay() = default;
@@ -36,7 +39,6 @@ public:
     // Setting a panel's text also makes it the panel's tool tip, so a text cut by the panel's
     // width can still be read in full.
     virtual void SetPanelText(StatusPanel panel, const QString& text) = 0;
-    virtual QString PanelText(StatusPanel panel) const = 0;
     // A longer explanation of the panel's text, shown as its tool tip until the text changes.
     virtual void SetPanelDetail(StatusPanel panel, const QString& detail) = 0;
 
@@ -66,8 +68,9 @@ public:
     // Counter window: show diCount0 and diCount1.
     virtual void ShowCounters() = 0;
 
-    // Firmware image check: the message box of the verdict (the text is already in the status bar).
-    virtual void ShowChecksumVerdict(bool sumsEqual, const QString& text) = 0;
+    // Firmware image check: the message box of the verdict (its text is already in the status
+    // bar): the sums equal (delivered), differ, or no verdict came.
+    virtual void ShowChecksumVerdict(const Outcome& verdict) = 0;
 
     // Memo1, the hidden diagnostic log.
     virtual void AppendLog(const QString& line) = 0;

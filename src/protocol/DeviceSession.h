@@ -49,6 +49,8 @@ struct DeviceSession {
     std::uint8_t doMask = 0;
     std::uint8_t diMask = 0;
     std::int32_t dacCode = 0;
+    // 1 when the module last reported the 4-20 mA range (GetLink, GetIoStatus).
+    std::uint8_t fourToTwenty = 0;
     // The signal strength word last reported (GetLink, GetIoStatus); 0 = not reported.
     std::uint16_t signalWord = 0;
     std::uint32_t diCount0 = 0;
@@ -71,6 +73,8 @@ struct DeviceSession {
 
     std::int32_t replyLength = 0;
     FunctionRecord functionRecord{};
+    // 1 when the last GetFunctionConfig reply said the module holds a function.
+    std::uint8_t functionStored = 0;
     DeviceConfigRecord deviceConfigRecord{};
     // 1 while deviceConfigRecord is the module's own: a whole link record from model 184 came,
     // and no reset to defaults has been sent since. Settings are written only while it is 1.

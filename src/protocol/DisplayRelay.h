@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QtGlobal>
 
 #include "protocol/DeviceDisplay.h"
@@ -18,9 +20,15 @@ public:
         if (target_ == &display) target_ = nullptr;
     }
     bool Attached() const { return target_ != nullptr; }
+    // How often the message panel was written: a writer can tell whether its text still stands
+    // without reading any text back.
+    std::uint64_t MessageWrites() const { return messageWrites_; }
 
-    void SetPanelText(StatusPanel panel, const QString& text) override { Target().SetPanelText(panel, text); }
-    QString PanelText(StatusPanel panel) const override { return Target().PanelText(panel); }
+    void SetPanelText(StatusPanel panel, const QString& text) override
+    {
+        if (panel == StatusPanel::Message) ++messageWrites_;
+        Target().SetPanelText(panel, text);
+    }
     void SetPanelDetail(StatusPanel panel, const QString& detail) override { Target().SetPanelDetail(panel, detail); }
     void SetModelText(const QString& text) override { Target().SetModelText(text); }
     void SetModelColour(Rgb colour) override { Target().SetModelColour(colour); }
@@ -36,7 +44,7 @@ public:
     void ApplyFunctionRecord() override { Target().ApplyFunctionRecord(); }
     void UntickFunctionEnable() override { Target().UntickFunctionEnable(); }
     void ShowCounters() override { Target().ShowCounters(); }
-    void ShowChecksumVerdict(bool sumsEqual, const QString& text) override { Target().ShowChecksumVerdict(sumsEqual, text); }
+    void ShowChecksumVerdict(const Outcome& verdict) override { Target().ShowChecksumVerdict(verdict); }
     void AppendLog(const QString& line) override { Target().AppendLog(line); }
 
 private:
@@ -47,6 +55,7 @@ private:
     }
 
     DeviceDisplay* target_ = nullptr;
+    std::uint64_t messageWrites_ = 0;
 };
 
 }  // namespace zqb

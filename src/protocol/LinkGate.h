@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "protocol/Outcome.h"
+
 namespace zqb {
 
 // The link checks that reply handling and re-issues need from the link layer above.
@@ -12,6 +14,9 @@ public:
     virtual std::uint8_t PrepareLink() = 0;
     // PrepareLink, and on success GetLink is queued for the link timer.
     virtual std::uint8_t RequestLink() = 0;
+    // PrepareLink as an outcome: delivered, or unreachable with the reason (no interface of the
+    // PC in the module's network, or several).
+    virtual Outcome CheckNetwork() = 0;
 };
 
 }  // namespace zqb

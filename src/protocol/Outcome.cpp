@@ -214,16 +214,53 @@ QString DescribeOutcome(const Outcome& o)
     case OutcomeKind::CutShort:
         return QStringLiteral("the connection broke during %1 after %2 of %3 bytes").arg(name).arg(o.done).arg(o.total);
     case OutcomeKind::VerdictMismatch:
+        if (o.command != GetImageChecksum)
+            return QStringLiteral("the module acknowledged %1, but reports %2 where %3 was asked").arg(name).arg(o.done).arg(o.total);
         return QStringLiteral("the module's byte sum %1 differs from the image's %2")
             .arg(o.done, 8, 16, QLatin1Char('0'))
-            .arg(o.total, 8, 16, QLatin1Char('0'));
-    case OutcomeKind::NotReadYet: return QStringLiteral("%1 has not been read from the module yet").arg(o.field);
+            .arg(o.total, 8, 16, QLatin1Char('0'))
+            .toUpper();
+    case OutcomeKind::NotReadYet:
+        return QStringLiteral("%1 have not been read since it started or was reset; link it again first").arg(o.field);
     case OutcomeKind::Busy:
         return o.busy == BusyWith::OtherProgram ? QStringLiteral("another program is writing a file to the module")
                                                 : QStringLiteral("another exchange with the module was running");
     case OutcomeKind::InputError: return QStringLiteral("%1: %2").arg(o.field, o.rule);
     case OutcomeKind::Declined: return QStringLiteral("nothing was sent");
     case OutcomeKind::FileError: return QStringLiteral("%1: %2").arg(o.field, o.rule);
+    }
+    return {};
+}
+
+namespace {
+
+bool IsFileWrite(std::uint8_t code) { return code == BeginFileWrite || code == BeginImageWriteLegacy; }
+
+}  // namespace
+
+QString FailureReason(const Outcome& o)
+{
+    switch (o.kind) {
+    case OutcomeKind::Delivered: return {};
+    case OutcomeKind::Unreachable:
+        if (o.unreached == Unreached::NoNetwork || o.unreached == Unreached::SeveralNetworks)
+            return QStringLiteral("the device was not found on the network");
+        return QStringLiteral("the device did not accept a connection");
+    case OutcomeKind::Busy:
+        return o.busy == BusyWith::OtherProgram ? QStringLiteral("another program is writing a file to the device")
+                                                : QStringLiteral("another exchange with the device was running");
+    case OutcomeKind::Refused: return QStringLiteral("the device refused it (status %1)").arg(o.status);
+    case OutcomeKind::InvalidReply: return QStringLiteral("the device answered with an invalid reply");
+    case OutcomeKind::NoReply: return QStringLiteral("the device did not answer");
+    case OutcomeKind::CutShort:
+        if (IsFileWrite(o.command))
+            return QStringLiteral("the data connection broke after %1 of %2 bytes").arg(o.done).arg(o.total);
+        return QStringLiteral("the connection broke on the way");
+    case OutcomeKind::VerdictMismatch: return QStringLiteral("the device's checksum differs from the image's");
+    case OutcomeKind::NotReadYet: return QStringLiteral("%1 have not been read since it started or was reset; link it again first").arg(o.field);
+    case OutcomeKind::InputError: return o.rule;
+    case OutcomeKind::FileError: return QStringLiteral("Cannot open file \"%1\". %2").arg(o.field, o.rule);
+    case OutcomeKind::Declined: return QStringLiteral("it was cancelled");
     }
     return {};
 }

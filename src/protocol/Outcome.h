@@ -101,4 +101,8 @@ QString CommandName(std::uint8_t code);
 // Only people read it.
 QString DescribeOutcome(const Outcome& outcome);
 
+// Why an operation failed, as the windows' failure boxes say it after "<action> failed,\n    . ":
+// "the device refused it (status 3)". Empty for a delivered outcome.
+QString FailureReason(const Outcome& outcome);
+
 }  // namespace zqb

@@ -6,12 +6,12 @@
 
 namespace zqb {
 
-// A display for runs with no window (benchmarks, fuzzing): it keeps the panel texts, which the
-// transport reads back, and shows nothing. Derive to watch what a run would show.
+// A display for runs with no window (benchmarks, fuzzing, the bridge): it keeps the panel texts
+// for a look in a debugger and shows nothing. Derive to watch what a run would show.
 class QuietDisplay : public DeviceDisplay {
 public:
     void SetPanelText(StatusPanel panel, const QString& text) override { panels_[static_cast<std::size_t>(panel)] = text; }
-    QString PanelText(StatusPanel panel) const override { return panels_[static_cast<std::size_t>(panel)]; }
+    QString PanelText(StatusPanel panel) const { return panels_[static_cast<std::size_t>(panel)]; }
     void SetPanelDetail(StatusPanel, const QString&) override {}
     void SetModelText(const QString&) override {}
     void SetModelColour(Rgb) override {}
@@ -27,7 +27,7 @@ public:
     void ApplyFunctionRecord() override {}
     void UntickFunctionEnable() override {}
     void ShowCounters() override {}
-    void ShowChecksumVerdict(bool, const QString&) override {}
+    void ShowChecksumVerdict(const Outcome&) override {}
     void AppendLog(const QString&) override {}
 
 private:

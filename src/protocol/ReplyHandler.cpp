@@ -2,11 +2,10 @@
 
 #include <algorithm>
 
-#include <QStringList>
-
 #include "protocol/AnsiText.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
+#include "protocol/ReplyRules.h"
 
 namespace zqb {
 
@@ -14,39 +13,14 @@ namespace {
 
 QString HexByte(std::uint8_t value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
 
-// Short names of the commands, as the message panel shows their refusals.
-QString CommandShortName(std::uint8_t code)
-{
-    switch (code) {
-    case SetLocator: return QStringLiteral("Set Locator");
-    case GetLink: return QStringLiteral("Get Link");
-    case GetImageChecksum: return QStringLiteral("Get F/W CheckSum");
-    case SetWifiMode: return QStringLiteral("Set WiFi Mode");
-    case SetWebKey: return QStringLiteral("Set WEB Key");
-    case ClearFlashConfig: return QStringLiteral("Clear Flash Cfg.");
-    case BeginFileWrite: return QStringLiteral("File write");
-    case GetDiCounters: return QStringLiteral("Get DI Counter");
-    case ClearDiCounter: return QStringLiteral("Clear DI Counter");
-    case SetDo: return QStringLiteral("Set DO");
-    case SetAnalog: return QStringLiteral("Set Analog val");
-    case SetCalibration: return QStringLiteral("Set DAC Cal.");
-    case SetOutputRange: return QStringLiteral("Set DA Range");
-    case SetFunctionConfig: return QStringLiteral("Set Function Cfg.");
-    case GetIoStatus: return QStringLiteral("Get IO Status");
-    case ConfigWritten: return QStringLiteral("Config Written");
-    case GetFunctionConfig: return QStringLiteral("Get Function Cfg.");
-    default: return {};
-    }
-}
-
 }  // namespace
 
 QString RefusalText(std::uint8_t code, std::uint8_t status)
 {
-    const QString name = CommandShortName(code);
-    if (name.isEmpty()) return {};
-    return QStringLiteral("%1 refused (status %2)").arg(name).arg(status);
+    return QStringLiteral("%1 refused (status %2)").arg(CommandName(code)).arg(status);
 }
+
+QString InvalidReplyText(std::uint8_t code) { return CommandName(code) + QStringLiteral(" invalid reply"); }
 
 ReplyHandler::ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport, LinkGate& link)
     : context_(context), display_(display), transport_(transport), link_(link)
@@ -57,8 +31,16 @@ ReplyHandler::ReplyHandler(SessionContext& context, DeviceDisplay& display, Comm
 // in flight as before, for the link timer to give up.
 void ReplyHandler::ReportRefusal(std::uint8_t code)
 {
-    const QString text = RefusalText(code, context_.replyBuffer[StatusOffset]);
-    if (!text.isEmpty()) display_.SetPanelText(StatusPanel::Message, text);
+    display_.SetPanelText(StatusPanel::Message, RefusalText(code, context_.replyBuffer[StatusOffset]));
+}
+
+void ReplyHandler::ReportInvalid(std::uint8_t code, ReplyFault fault, std::size_t length, std::size_t needed)
+{
+    Outcome outcome = Outcome::Invalid(code, fault);
+    outcome.status = context_.replyBuffer[CodeOffset];
+    outcome.done = length;
+    outcome.total = needed;
+    ReportOutcome(display_, InvalidReplyText(code), DescribeOutcome(outcome));
 }
 
 void ReplyHandler::ClearInFlightWith(const QString& message)
@@ -70,91 +52,104 @@ void ReplyHandler::ClearInFlightWith(const QString& message)
 void ReplyHandler::HandleReply(std::size_t length)
 {
     DeviceSession& s = context_.session;
+    length = std::min(length, context_.replyBuffer.size());
     s.replyOverdue = 0;
-    s.replyLength = static_cast<std::int32_t>(std::min(length, context_.replyBuffer.size()));
+    s.replyLength = static_cast<std::int32_t>(length);
     if (!std::equal(FrameMagic.begin(), FrameMagic.end(), context_.replyBuffer.begin())) {
         display_.SetPanelText(StatusPanel::Message, InvalidHeaderText);
+        // An image check answered with a bad header is no verdict: it is asked again.
+        if (s.commandInFlight == GetImageChecksum) s.replyOverdue = 1;
         return;
     }
-    const bool acknowledged = context_.replyBuffer[StatusOffset] == StatusAcknowledged;
     const std::uint8_t code = s.commandInFlight;
-    switch (code) {
-    case NoCommand:
+    if (code == NoCommand) {
         // A status the module sends on its own, or the answer to a file announcement.
-        if (context_.replyBuffer[CodeOffset] == GetIoStatus && acknowledged) {
+        if (length >= IoStatusReply::currentRange.End() && context_.replyBuffer[CodeOffset] == GetIoStatus &&
+            context_.replyBuffer[StatusOffset] == StatusAcknowledged) {
             s.doState = Byte(IoStatusReply::doBits);
             s.diState = Byte(IoStatusReply::diBits);
             s.dacCode = Word(IoStatusReply::dacCode);
             display_.ShowDigitalIo();
         }
-        break;
+        return;
+    }
+    // Zeros where the module sent nothing, or the fields of another command's reply, are no
+    // values: such a reply changes nothing, and the command stays in flight for the link timer
+    // (or, for the image check, is asked again).
+    std::size_t needed = 0;
+    const ReplyFault fault = CheckReplyForm(code, context_.replyBuffer.data(), length, needed);
+    if (fault != ReplyFault::None) {
+        ReportInvalid(code, fault, length, needed);
+        if (code == GetImageChecksum) s.replyOverdue = 1;
+        return;
+    }
+    const bool acknowledged = context_.replyBuffer[StatusOffset] == StatusAcknowledged;
+    switch (code) {
     case SetLocator:
         if (acknowledged)
             ClearInFlightWith(QStringLiteral("Set Locator done!"));
         else
             ReissueCommand();
-        break;
+        return;
     case GetLink:
         if (acknowledged)
-            TakeLinkRecord();
+            TakeLinkRecord(DecodeLinkRecord(context_.replyBuffer.data(), length).value);
         else
             ReissueCommand();
-        break;
+        return;
     case GetImageChecksum:
         TakeImageChecksum();
+        return;
+    default:
+        break;
+    }
+    if (!acknowledged) {
+        ReportRefusal(code);
+        return;
+    }
+    switch (code) {
+    case ClearFlashConfig:
+        ClearInFlightWith(QStringLiteral("Flash Config been kill!"));
+        break;
+    case GetDiCounters:
         s.commandInFlight = 0;
-        s.checksumRetries = 0;
+        s.diCount0 = Long(CountersReply::di0Count);
+        s.diCount1 = Long(CountersReply::di1Count);
+        display_.ShowCounters();
+        break;
+    case SetDo:
+        s.doState = Byte(SetDoReply::doBits);
+        s.diState = Byte(SetDoReply::diBits);
+        display_.ShowDigitalIo();
+        s.commandInFlight = 0;
+        display_.SetPanelText(StatusPanel::Message, QStringLiteral("Set DO Done! DI:") + HexByte(s.diState));
+        break;
+    case SetAnalog:
+        ClearInFlightWith(QStringLiteral("Set Analog val done!"));
+        break;
+    case SetFunctionConfig:
+        ClearInFlightWith(QStringLiteral("Set Function Cfg. done!"));
+        break;
+    case GetIoStatus:
+        TakeIoStatus();
+        break;
+    case GetFunctionConfig:
+        TakeFunctionConfig();
         break;
     default:
-        if (!acknowledged) {
-            ReportRefusal(code);
-            break;
-        }
-        switch (code) {
-        case ClearFlashConfig:
-            ClearInFlightWith(QStringLiteral("Flash Config been kill!"));
-            break;
-        case GetDiCounters:
-            s.commandInFlight = 0;
-            s.diCount0 = Long(CountersReply::di0Count);
-            s.diCount1 = Long(CountersReply::di1Count);
-            display_.ShowCounters();
-            break;
-        case SetDo:
-            s.doState = Byte(SetDoReply::doBits);
-            s.diState = Byte(SetDoReply::diBits);
-            display_.ShowDigitalIo();
-            s.commandInFlight = 0;
-            display_.SetPanelText(StatusPanel::Message, QStringLiteral("Set DO Done! DI:") + HexByte(s.diState));
-            break;
-        case SetAnalog:
-            ClearInFlightWith(QStringLiteral("Set Analog val done!"));
-            break;
-        case SetFunctionConfig:
-            ClearInFlightWith(QStringLiteral("Set Function Cfg. done!"));
-            break;
-        case GetIoStatus:
-            TakeIoStatus();
-            break;
-        case GetFunctionConfig:
-            TakeFunctionConfig();
-            break;
-        default:
-            // Read but not acted on; the link timer gives the command up later.
-            break;
-        }
+        // Read but not acted on; the link timer gives the command up later.
         break;
     }
 }
 
-void ReplyHandler::ShowSignalStrength(FieldSpan field)
+void ReplyHandler::ShowSignalStrength(std::uint16_t word)
 {
-    const int v = Word(field);
-    if (v != 0) context_.session.signalWord = static_cast<std::uint16_t>(v);
-    if (v != 0) display_.SetRssiText(QStringLiteral("RSSI: %1dBm").arg(v - 65536));
+    if (word == 0) return;
+    context_.session.signalWord = word;
+    display_.SetRssiText(QStringLiteral("RSSI: %1dBm").arg(static_cast<int>(word) - 65536));
 }
 
-void ReplyHandler::TakeLinkRecord()
+void ReplyHandler::TakeLinkRecord(const LinkRecord& r)
 {
     DeviceSession& s = context_.session;
     s.commandInFlight = 0;
@@ -162,25 +157,17 @@ void ReplyHandler::TakeLinkRecord()
     display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Get Device Linked!!"));
     s.modelKnown = 0;
 
-    const std::uint8_t model = Byte(LinkField::modelCode);
-    QString modelText = UnknownModelText;
-    if (model == SupportedModelCode) {
-        modelText = ModelName184;
-        display_.EnableModelControls(model);
+    if (r.model == SupportedModelCode) {
+        display_.EnableModelControls(r.model);
         s.doMask = 1;
         s.diMask = 3;
         s.modelKnown = 1;
-        // Only a whole record replaces the copy: a reply cut short would leave zeros, or bytes
-        // of an earlier reply, where the module's settings should be.
-        if (static_cast<std::size_t>(s.replyLength) >= LinkRecordLength) {
-            std::copy_n(At(LinkField::deviceConfigRecord), DeviceConfigRecordSize, s.deviceConfigRecord.begin());
-            s.deviceConfigRecordValid = 1;
-        }
+        s.deviceConfigRecord = *r.configRecord;
+        s.deviceConfigRecordValid = 1;
     }
-    display_.SetModelText(modelText);
+    display_.SetModelText(r.ModelName());
 
-    const std::uint8_t* address = At(LinkField::moduleAddress);
-    const QString reported = QStringLiteral("%1.%2.%3.%4").arg(address[0]).arg(address[1]).arg(address[2]).arg(address[3]);
+    const QString reported = r.AddressText();
     if (reported != s.hostAddress) {
         // Another module answered, or one that reports another address: take nothing more, and
         // say so instead of leaving "Get Device Linked!!" up while nothing is linked.
@@ -188,41 +175,34 @@ void ReplyHandler::TakeLinkRecord()
         return;
     }
 
-    QStringList mac;
-    const std::uint8_t* macBytes = At(LinkField::macAddress);
-    for (std::size_t i = 0; i < SpanOf(LinkField::macAddress).width; ++i) mac << HexByte(macBytes[i]);
-    display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Dev MAC: ") + mac.join(QLatin1Char(':')));
-
-    s.modbusIdleTimeout = Word(LinkField::modbusIdleTimeout);
-
-    const auto text = [this](LinkField field) { return ReadTextField(At(field), SpanOf(field).width); };
-    s.locationText = text(LinkField::locationText);
+    display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Dev MAC: ") + r.MacText());
+    s.modbusIdleTimeout = r.modbusIdleTimeout;
+    s.locationText = r.location;
     display_.SetLocationColour(ColourLocation);
     display_.SetLocationText(QStringLiteral("Locate: ") + PrintableText(s.locationText));
+    display_.SetPanelText(StatusPanel::Firmware, QStringLiteral("FW: ") + r.FirmwareText());
 
-    display_.SetPanelText(StatusPanel::Firmware, QStringLiteral("FW: V") + HexByte(Byte(LinkField::firmwareMajor)) +
-                                                     QLatin1Char('.') + HexByte(Byte(LinkField::firmwareMinor)));
+    s.apSsid = r.apSsid;
+    s.apSecured = r.apSecurity;
+    if (s.apSecured != 0) s.apKey = r.apKey;
+    s.staSsid = r.staSsid;
+    s.staKeyType = r.staKeyType;
+    if (s.staKeyType != 0) s.staKey = r.staKey;
 
-    s.apSsid = text(LinkField::apSsid);
-    s.apSecured = Byte(LinkField::apSecurity);
-    if (s.apSecured != 0) s.apKey = text(LinkField::apKey);
-    s.staSsid = text(LinkField::staSsid);
-    s.staKeyType = Byte(LinkField::staKeyType);
-    if (s.staKeyType != 0) s.staKey = text(LinkField::staKey);
+    s.wifiModeAp = r.accessPoint ? 1 : 0;
+    s.doState = r.doBits;
+    s.diState = r.diBits;
+    s.modbusPort = r.modbusPort;
+    s.staticIpEnabled = r.staticIpInUse ? 1 : 0;
+    s.staticIp = r.staticIp;
+    s.staticMask = r.staticMask;
+    s.staticGateway = r.staticGateway;
 
-    s.wifiModeAp = Byte(LinkField::wifiMode);
-    s.doState = Byte(LinkField::doBits);
-    s.diState = Byte(LinkField::diBits);
-    s.modbusPort = Word(LinkField::modbusPort);
-    s.staticIpEnabled = Byte(LinkField::staticIpInUse) != 0 ? 1 : 0;
-    std::copy_n(At(LinkField::staticIp), 4, s.staticIp.begin());
-    std::copy_n(At(LinkField::staticMask), 4, s.staticMask.begin());
-    std::copy_n(At(LinkField::staticGateway), 4, s.staticGateway.begin());
-
-    ShowSignalStrength(SpanOf(LinkField::signalStrength));
-    s.dacCode = Word(LinkField::dacCode);
-    display_.SetRangeTicked(Byte(LinkField::currentRange) != 0);
-    std::copy_n(At(LinkField::functionRecord), FunctionRecordSize, s.functionRecord.begin());
+    ShowSignalStrength(r.signalWord);
+    s.dacCode = r.dacCode;
+    s.fourToTwenty = r.fourToTwenty ? 1 : 0;
+    display_.SetRangeTicked(r.fourToTwenty);
+    s.functionRecord = r.functionRecord;
     display_.ShowDigitalIo();
     s.linked = 1;
     s.DeviceEverLinked = 1;
@@ -235,24 +215,41 @@ void ReplyHandler::TakeIoStatus()
     DeviceSession& s = context_.session;
     s.doState = Byte(IoStatusReply::doBits);
     s.diState = Byte(IoStatusReply::diBits);
-    ShowSignalStrength(IoStatusReply::signalStrength);
-    display_.SetRangeTicked(Byte(IoStatusReply::currentRange) != 0);
+    ShowSignalStrength(Word(IoStatusReply::signalStrength));
+    s.fourToTwenty = Byte(IoStatusReply::currentRange) != 0 ? 1 : 0;
+    display_.SetRangeTicked(s.fourToTwenty != 0);
     s.dacCode = Word(IoStatusReply::dacCode);
     display_.ShowDigitalIo();
     s.commandInFlight = 0;
 }
 
+void ReplyHandler::EndImageCheck(const Outcome& verdict, const QString& text)
+{
+    DeviceSession& s = context_.session;
+    s.commandInFlight = 0;
+    s.checksumRetries = 0;
+    s.replyOverdue = 0;
+    context_.imageVerdict = verdict;
+    context_.outcomes.Record(verdict);
+    display_.SetPanelText(StatusPanel::Message, text);
+    // The image is checked: other programs may talk to the module again.
+    transport_.ReleaseExclusive();
+    display_.ShowChecksumVerdict(verdict);
+}
+
 void ReplyHandler::TakeImageChecksum()
 {
     if (context_.replyBuffer[StatusOffset] != StatusAcknowledged) {
-        ReportRefusal(GetImageChecksum);
+        // A refusal is the module's answer: the check ends without a verdict of the sums.
+        const std::uint8_t status = context_.replyBuffer[StatusOffset];
+        EndImageCheck(Outcome::RefusedWith(GetImageChecksum, status), RefusalText(GetImageChecksum, status));
         return;
     }
-    if (context_.replyBuffer[CodeOffset] != GetImageChecksum) return;  // not the answer asked for
-    const bool equal = Long(ImageChecksumReply::moduleSum) == static_cast<std::uint32_t>(context_.imageSum);
-    const QString& text = equal ? ChecksumMatchText : ChecksumMismatchText;
-    display_.SetPanelText(StatusPanel::Message, text);
-    display_.ShowChecksumVerdict(equal, text);
+    const auto moduleSum = Long(ImageChecksumReply::moduleSum);
+    const auto pcSum = static_cast<std::uint32_t>(context_.imageSum);
+    const bool equal = moduleSum == pcSum;
+    EndImageCheck(equal ? Outcome::Done(GetImageChecksum) : Outcome::Mismatch(GetImageChecksum, moduleSum, pcSum),
+                  equal ? ChecksumMatchText : ChecksumMismatchText);
     // The restart asked for here meets the exchange that is still running and is dropped;
     // the message tells the user to reboot.
     if (equal && link_.PrepareLink()) SendResetModule(context_, transport_);
@@ -262,7 +259,8 @@ void ReplyHandler::TakeFunctionConfig()
 {
     DeviceSession& s = context_.session;
     s.commandInFlight = 0;
-    if (Byte(FunctionConfigReply::recordPresent) == 1) {
+    s.functionStored = Byte(FunctionConfigReply::recordPresent) == 1 ? 1 : 0;
+    if (s.functionStored) {
         std::copy_n(At(FunctionConfigReply::record), FunctionRecordSize, s.functionRecord.begin());
         display_.SetPanelText(StatusPanel::Message, QStringLiteral("Get Function Cfg. done!"));
         display_.ApplyFunctionRecord();
@@ -315,11 +313,7 @@ void ReplyHandler::OverdueTick()
             display_.SetPanelText(StatusPanel::Message, QStringLiteral("Retry transfer %1").arg(s.checksumRetries));
             ReissueCommand();
         } else {
-            s.checksumRetries = 0;
-            s.commandInFlight = 0;
-            s.replyOverdue = 0;
-            display_.SetPanelText(StatusPanel::Message, RetryTimeoutText);
-            display_.ShowChecksumVerdict(false, ChecksumMismatchText);
+            EndImageCheck(Outcome::Silent(GetImageChecksum), RetryTimeoutText);
         }
         return;
     }

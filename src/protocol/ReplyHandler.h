@@ -12,7 +12,8 @@
 namespace zqb {
 
 // Turns each reply into the device state, picked by the command recorded as in flight, and
-// sends again what went unanswered.
+// sends again what went unanswered. A reply that is no valid answer to the command in flight (a
+// wrong echo, or too short for the fields read) changes nothing.
 class ReplyHandler {
 public:
     ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport, LinkGate& link);
@@ -25,21 +26,21 @@ public:
     void OverdueTick();
 
 private:
-    void TakeLinkRecord();
+    void TakeLinkRecord(const LinkRecord& record);
     void TakeIoStatus();
     void TakeImageChecksum();
     void TakeFunctionConfig();
-    void ShowSignalStrength(FieldSpan field);
+    void ShowSignalStrength(std::uint16_t word);
     void ClearInFlightWith(const QString& message);
     void ReportRefusal(std::uint8_t code);
+    void ReportInvalid(std::uint8_t code, ReplyFault fault, std::size_t length, std::size_t needed);
+    // The image check ends: the verdict is kept, shown, and the module is free again.
+    void EndImageCheck(const Outcome& verdict, const QString& text);
 
     std::uint8_t Byte(FieldSpan field) const { return context_.replyBuffer[field.offset]; }
-    std::uint8_t Byte(LinkField field) const { return Byte(SpanOf(field)); }
     std::uint16_t Word(FieldSpan field) const { return GetU16(&context_.replyBuffer[field.offset]); }
-    std::uint16_t Word(LinkField field) const { return Word(SpanOf(field)); }
     std::uint32_t Long(FieldSpan field) const { return GetU32(&context_.replyBuffer[field.offset]); }
     const std::uint8_t* At(FieldSpan field) const { return &context_.replyBuffer[field.offset]; }
-    const std::uint8_t* At(LinkField field) const { return At(SpanOf(field)); }
 
     SessionContext& context_;
     DeviceDisplay& display_;
@@ -53,7 +54,9 @@ inline const QString ChecksumMismatchText = QStringLiteral("Update F/W fail with
 inline const QString RetryTimeoutText = QStringLiteral("Retry timeout, abort transfer!");
 
 // "Set Function Cfg. refused (status 21)": what a command's refusal shows, short enough for the
-// message panel. Empty for codes the console never sends.
+// message panel.
 QString RefusalText(std::uint8_t code, std::uint8_t status);
+// "Set DO invalid reply": what an answer that is no reply to the command shows.
+QString InvalidReplyText(std::uint8_t code);
 
 }  // namespace zqb

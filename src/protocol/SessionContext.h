@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <QString>
 
@@ -30,6 +31,9 @@ struct SessionContext {
 
     // What became of the last operations on the module, newest last.
     OutcomeLog outcomes;
+    // The module's verdict on the last firmware image: set once its check has ended (the sums
+    // compared, a refusal, or no answer after the last re-issue); empty while it runs.
+    std::optional<Outcome> imageVerdict;
 
     // 16 MiB, allocated on first use so that a run without file transfers never touches it.
     std::uint8_t* TransferBuffer()

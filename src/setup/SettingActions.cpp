@@ -1,10 +1,7 @@
 #include "setup/SettingActions.h"
 
 #include "protocol/AnsiText.h"
-#include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
-#include "protocol/CommandSenders.h"
-#include "setup/SettingRules.h"
 #include "setup/SettingsFile.h"
 
 namespace zqb {
@@ -12,83 +9,55 @@ namespace zqb {
 namespace {
 
 const QString ManualReboot = QStringLiteral(",\n    . Manual Reboot to take effect!");
-const QString NotFoundReason = QStringLiteral("the device was not found on the network");
 
 // Keys never reach the log in clear.
 QString Masked(const QByteArray& key) { return QString(key.size(), QLatin1Char('*')); }
 
-QString ExchangeReason(const ExchangeResult& result)
-{
-    switch (result.kind) {
-    case ExchangeResult::Kind::Dropped: return QStringLiteral("another exchange with the device was running");
-    case ExchangeResult::Kind::NotConnected: return QStringLiteral("the device did not accept a connection");
-    case ExchangeResult::Kind::ConnectionLost: return QStringLiteral("the connection broke on the way");
-    default: return {};
-    }
-}
-
 }  // namespace
 
-SettingActions::SettingActions(ModuleLink& link, FileTransfer& transfer, FirmwareUpload& firmware)
-    : link_(link), transfer_(transfer), firmware_(firmware)
+SettingActions::SettingActions(SessionContext& context, DeviceSettings& settings, FirmwareUpload& firmware,
+                               Dialogs& dialogs, Pauses& pauses, DeviceDisplay& display)
+    : context_(context), settings_(settings), firmware_(firmware), dialogs_(dialogs), pauses_(pauses), display_(display)
 {
 }
 
 bool SettingActions::Confirm(const QString& text)
 {
-    return link_.GetDialogs().ShowMessage(text, ConfirmCaption, MessageIcon::Question, MessageButtons::YesNo) ==
-           MessageAnswer::Yes;
+    return dialogs_.ShowMessage(text, ConfirmCaption, MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
 
 ActionOutcome SettingActions::Refuse(const QString& text)
 {
-    link_.GetDialogs().ShowMessage(text, InputErrorCaption, MessageIcon::Error, MessageButtons::Ok);
+    dialogs_.ShowMessage(text, InputErrorCaption, MessageIcon::Error, MessageButtons::Ok);
     return ActionOutcome::BadInput;
 }
 
 ActionOutcome SettingActions::RefuseField(const FieldError& error)
 {
-    link_.GetDialogs().ShowMessage(error.text, error.caption, MessageIcon::None, MessageButtons::Ok);
+    dialogs_.ShowMessage(error.text, error.caption, MessageIcon::None, MessageButtons::Ok);
     return ActionOutcome::BadInput;
 }
 
 void SettingActions::Complete(const QString& text)
 {
-    link_.GetDialogs().ShowMessage(text, CompletionCaption, MessageIcon::Information, MessageButtons::Ok);
+    dialogs_.ShowMessage(text, CompletionCaption, MessageIcon::Information, MessageButtons::Ok);
 }
 
-ActionOutcome SettingActions::Fail(const QString& what, const QString& reason)
+ActionOutcome SettingActions::Fail(const QString& what, const Outcome& outcome)
 {
-    link_.GetDialogs().ShowMessage(what + QStringLiteral(" failed,\n    . ") + reason + QLatin1Char('.'), FailureCaption,
-                                   MessageIcon::Error, MessageButtons::Ok);
+    dialogs_.ShowMessage(what + QStringLiteral(" failed,\n    . ") + FailureReason(outcome) + QLatin1Char('.'), FailureCaption,
+                         MessageIcon::Error, MessageButtons::Ok);
     return ActionOutcome::Failed;
 }
 
-bool SettingActions::LinkReady(const QString& what)
+ActionOutcome SettingActions::Finish(const QString& what, const Outcome& outcome, const QString& completion)
 {
-    if (link_.Supervisor().PrepareLink()) return true;
-    Fail(what, NotFoundReason);
-    return false;
+    if (!outcome.Ok()) return Fail(what, outcome);
+    Complete(completion);
+    return ActionOutcome::Done;
 }
 
-void SettingActions::Log(const QString& line) { link_.Display().AppendLog(line); }
-
-bool SettingActions::Delivered(const std::optional<ExchangeResult>& result, std::uint8_t code, QString& reason) const
-{
-    if (!result) {
-        reason = NotFoundReason;
-        return false;
-    }
-    if (!result->Delivered()) {
-        reason = ExchangeReason(*result);
-        return false;
-    }
-    if (ReplyRefused(link_.Context(), *result, code)) {
-        reason = QStringLiteral("the device refused it (status %1)").arg(link_.Context().replyBuffer[StatusOffset]);
-        return false;
-    }
-    return true;
-}
+void SettingActions::Log(const QString& line) { display_.AppendLog(line); }
 
 // ---- the settings file ----
 
@@ -130,51 +99,45 @@ std::optional<WirelessCredentials> SettingActions::AskCredentials(const QString&
 ActionOutcome SettingActions::WriteApSettings(const ApInput& input)
 {
     const QString what = QStringLiteral("AP SSID write");
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     ActionOutcome outcome = ActionOutcome::Done;
     const auto credentials =
         AskCredentials(input.ssid, input.key, input.secured ? 2 : 0, QStringLiteral("AP"), QStringLiteral("AP"), outcome);
     if (!credentials) return outcome;
-    if (!LinkReady(what)) return ActionOutcome::Failed;
 
-    DeviceConfigRecord record = link_.Session().deviceConfigRecord;
+    DeviceConfigRecord record = context_.session.deviceConfigRecord;
     PatchApSettings(record, credentials->ssid, credentials->key);
     if (credentials->type != 0) Log(QStringLiteral("AP_KEY =") + Masked(credentials->key));
-    link_.GetPauses().Pause(KeyPauseMs);
-    const TransferResult sent = SendConfigRecord(link_, transfer_, record);
-    if (!sent.Sent()) return Fail(what, sent.reason);
-    Log(QStringLiteral("AP_SSID =") + FromAnsi(credentials->ssid));
-    Complete(QStringLiteral("AP SSID write complete") + ManualReboot);
-    return ActionOutcome::Done;
+    pauses_.Pause(KeyPauseMs);
+    const Outcome sent = settings_.WriteRecord(record);
+    if (sent.Ok()) Log(QStringLiteral("AP_SSID =") + FromAnsi(credentials->ssid));
+    return Finish(what, sent, QStringLiteral("AP SSID write complete") + ManualReboot);
 }
 
 ActionOutcome SettingActions::WriteStationSettings(const StationInput& input)
 {
     const QString what = QStringLiteral("STA SSID write");
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     ActionOutcome outcome = ActionOutcome::Done;
     const auto type = static_cast<std::uint8_t>(input.type);
     const auto credentials = AskCredentials(input.ssid, input.key, type, QStringLiteral("STA"), QString(), outcome);
     if (!credentials) return outcome;
-    if (!LinkReady(what)) return ActionOutcome::Failed;
 
-    DeviceConfigRecord record = link_.Session().deviceConfigRecord;
+    DeviceConfigRecord record = context_.session.deviceConfigRecord;
     PatchStationSettings(record, credentials->ssid, input.type, credentials->key);
     if (type != 0) Log(QStringLiteral("STA_KEY =") + Masked(credentials->key));
-    link_.GetPauses().Pause(KeyPauseMs);
+    pauses_.Pause(KeyPauseMs);
     Log(QStringLiteral("STA_KTYPE =%1").arg(type));
-    link_.GetPauses().Pause(KeyPauseMs);
-    const TransferResult sent = SendConfigRecord(link_, transfer_, record);
-    if (!sent.Sent()) return Fail(what, sent.reason);
-    Log(QStringLiteral("STA_SSID =") + FromAnsi(credentials->ssid));
-    Complete(QStringLiteral("STA SSID write complete") + ManualReboot);
-    return ActionOutcome::Done;
+    pauses_.Pause(KeyPauseMs);
+    const Outcome sent = settings_.WriteRecord(record);
+    if (sent.Ok()) Log(QStringLiteral("STA_SSID =") + FromAnsi(credentials->ssid));
+    return Finish(what, sent, QStringLiteral("STA SSID write complete") + ManualReboot);
 }
 
 ActionOutcome SettingActions::WriteStaticAddress(const StaticAddressInput& input)
 {
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
-    DeviceConfigRecord record = link_.Session().deviceConfigRecord;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
+    DeviceConfigRecord record = context_.session.deviceConfigRecord;
     QString what;
     QString completion;
     if (input.enabled) {
@@ -195,18 +158,14 @@ ActionOutcome SettingActions::WriteStaticAddress(const StaticAddressInput& input
         PatchStaticAddressDeleted(record);
         completion = QStringLiteral("Station Static IP delete complete") + ManualReboot;
     }
-    if (!LinkReady(what)) return ActionOutcome::Failed;
-    const TransferResult sent = SendConfigRecord(link_, transfer_, record);
-    if (!sent.Sent()) return Fail(what, sent.reason);
-    Complete(completion);
-    return ActionOutcome::Done;
+    return Finish(what, settings_.WriteRecord(record), completion);
 }
 
 ActionOutcome SettingActions::WriteWebKey(const QString& text)
 {
     const QString what = QStringLiteral("WEB Key write");
     const QString lengthError = QStringLiteral("    . WEB Key must be 5 chars.");
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     if (text.isEmpty()) return Refuse(lengthError);
     const TextCheck key = CheckText(text);
     if (!key.bytes) return Refuse(UnstorableTextError);
@@ -214,19 +173,16 @@ ActionOutcome SettingActions::WriteWebKey(const QString& text)
     if (key.Length() > MaxWebLoginKeyBytes) return Refuse(lengthError);
     if (!Confirm(QStringLiteral("Modify WEB Key, execute?\n    . WEB Key: ") + FromAnsi(*key.bytes) + QStringLiteral(".\n")))
         return ActionOutcome::Declined;
-    if (!LinkReady(what)) return ActionOutcome::Failed;
-    QString reason;
-    if (!Delivered(SendWebKey(*key.bytes), SetWebKey, reason)) return Fail(what, reason);
-    Log(QStringLiteral("WEB Key =") + Masked(*key.bytes));
-    Complete(QStringLiteral("WEB Key write complete,\n    .Take effect immediately."));
-    return ActionOutcome::Done;
+    const Outcome sent = settings_.SendWebKey(*key.bytes);
+    if (sent.Ok()) Log(QStringLiteral("WEB Key =") + Masked(*key.bytes));
+    return Finish(what, sent, QStringLiteral("WEB Key write complete,\n    .Take effect immediately."));
 }
 
 ActionOutcome SettingActions::WriteLocation(const QString& text)
 {
     const QString what = QStringLiteral("Location string write");
     const QString lengthError = QStringLiteral("    . Location string must less then 31 chars.");
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     if (text.isEmpty()) return Refuse(lengthError);
     const TextCheck location = CheckText(text);
     if (!location.bytes) return Refuse(UnstorableTextError);
@@ -235,20 +191,17 @@ ActionOutcome SettingActions::WriteLocation(const QString& text)
     if (!Confirm(QStringLiteral("Modify Location string, execute?\n    . Location: ") + FromAnsi(*location.bytes) +
                  QStringLiteral(".\n")))
         return ActionOutcome::Declined;
-    if (!LinkReady(what)) return ActionOutcome::Failed;
-    DeviceConfigRecord record = link_.Session().deviceConfigRecord;
+    DeviceConfigRecord record = context_.session.deviceConfigRecord;
     PatchLocation(record, *location.bytes);
-    const TransferResult sent = SendConfigRecord(link_, transfer_, record);
-    if (!sent.Sent()) return Fail(what, sent.reason);
-    Log(QStringLiteral("Location =") + FromAnsi(*location.bytes));
-    Complete(QStringLiteral("Location string write complete") + ManualReboot);
-    return ActionOutcome::Done;
+    const Outcome sent = settings_.WriteRecord(record);
+    if (sent.Ok()) Log(QStringLiteral("Location =") + FromAnsi(*location.bytes));
+    return Finish(what, sent, QStringLiteral("Location string write complete") + ManualReboot);
 }
 
 ActionOutcome SettingActions::WriteModbusSettings(const QString& portText, const QString& idleText)
 {
     const QString what = QStringLiteral("Modify Modbus Port, Timeout write");
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     std::int32_t port = 0;
     std::int32_t seconds = 0;
     // The time-out is not looked at until the port has passed.
@@ -256,16 +209,19 @@ ActionOutcome SettingActions::WriteModbusSettings(const QString& portText, const
     if (const auto error = CheckIdleTimeout(idleText, seconds)) return RefuseField(*error);
     if (!Confirm(QStringLiteral("Modify Modbus Port & Idle Timeout, execute?\n    . Port: %1, Idle Timeout: %2.").arg(port).arg(seconds)))
         return ActionOutcome::Declined;
-    if (!LinkReady(what)) return ActionOutcome::Failed;
-    DeviceConfigRecord record = link_.Session().deviceConfigRecord;
+    DeviceConfigRecord record = context_.session.deviceConfigRecord;
     PatchModbus(record, static_cast<std::uint16_t>(port), static_cast<std::uint16_t>(seconds));
-    const TransferResult sent = SendConfigRecord(link_, transfer_, record);
-    if (!sent.Sent()) return Fail(what, sent.reason);
+    const Outcome sent = settings_.WriteRecord(record);
+    if (!sent.Ok()) return Fail(what, sent);
     Log(QStringLiteral("Modbus Port =%1, Idle Timeout: %2").arg(port).arg(seconds));
-    link_.GetPauses().Pause(ConfigWrittenPauseMs);
-    QString reason;
-    if (!Delivered(SendConfigWritten(), ConfigWritten, reason))
-        return Fail(what, QStringLiteral("the settings file was stored, but telling the device so failed: ") + reason);
+    pauses_.Pause(DeviceSettings::ConfigWrittenPauseMs);
+    const Outcome told = settings_.SendConfigWritten();
+    if (!told.Ok()) {
+        dialogs_.ShowMessage(what + QStringLiteral(" failed,\n    . the settings file was stored, but telling the device so failed: ") +
+                                 FailureReason(told) + QLatin1Char('.'),
+                             FailureCaption, MessageIcon::Error, MessageButtons::Ok);
+        return ActionOutcome::Failed;
+    }
     Complete(QStringLiteral("Modify Modbus Port, Timeout write complete") + ManualReboot);
     return ActionOutcome::Done;
 }
@@ -274,100 +230,49 @@ ActionOutcome SettingActions::WriteModbusSettings(const QString& portText, const
 
 ActionOutcome SettingActions::ChangeWifiMode(bool accessPoint)
 {
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     const QString mode = accessPoint ? QStringLiteral("AP Mode") : QStringLiteral("Station Mode");
     if (!Confirm(QStringLiteral("Modify Wi-Fi Mode, execute?\n    . Wi-Fi Mode: ") + mode +
                  QStringLiteral(".\n    . Device will Reboot immediately!")))
         return ActionOutcome::Declined;
-    QString reason;
-    if (!Delivered(SendWifiMode(accessPoint ? 2 : 0), SetWifiMode, reason)) return Fail(QStringLiteral("Wi-Fi Mode write"), reason);
-    Complete(QStringLiteral("Wi-Fi Mode write complete,\n    . Reboot complete."));
-    return ActionOutcome::Done;
+    return Finish(QStringLiteral("Wi-Fi Mode write"), settings_.SendWifiMode(accessPoint ? 2 : 0),
+                  QStringLiteral("Wi-Fi Mode write complete,\n    . Reboot complete."));
 }
 
 ActionOutcome SettingActions::ResetToDefault()
 {
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     if (!Confirm(QStringLiteral("Reset to default setting, execute?\n    . Device will Reboot immediately!")))
         return ActionOutcome::Declined;
-    QString reason;
-    if (!Delivered(SendClearFlashConfig(), ClearFlashConfig, reason)) return Fail(QStringLiteral("Reset default"), reason);
-    Complete(QStringLiteral("Reset default complete,\n    . Reboot complete."));
-    return ActionOutcome::Done;
+    return Finish(QStringLiteral("Reset default"), settings_.SendClearFlashConfig(),
+                  QStringLiteral("Reset default complete,\n    . Reboot complete."));
 }
 
 ActionOutcome SettingActions::RebootModule()
 {
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     if (!Confirm(QStringLiteral("Reboot device, execute?"))) return ActionOutcome::Declined;
-    QString reason;
-    if (!Delivered(SendResetModule(), ResetModule, reason)) return Fail(QStringLiteral("Reboot"), reason);
-    Complete(QStringLiteral("Reboot complete."));
-    return ActionOutcome::Done;
+    return Finish(QStringLiteral("Reboot"), settings_.SendResetModule(), QStringLiteral("Reboot complete."));
 }
 
 ActionOutcome SettingActions::StartFirmwareUpdate()
 {
-    if (link_.Context().ExchangeBusy) return ActionOutcome::Busy;
+    if (context_.ExchangeBusy) return ActionOutcome::Busy;
     if (!Confirm(QStringLiteral("F/W Update, execute?"))) return ActionOutcome::Declined;
     const QString what = QStringLiteral("F/W update");
-    if (!LinkReady(what)) return ActionOutcome::Failed;
+    if (const Outcome network = settings_.CheckNetwork(); !network.Ok()) return Fail(what, network);
     // The upload says its own progress, and the module's verdict comes through reply handling;
     // only a failure on the way is said here.
-    const FirmwareResult result = firmware_.UploadFirmwareImage();
-    switch (result.step) {
-    case FirmwareStep::Cancelled: return ActionOutcome::Declined;
-    case FirmwareStep::FileRefused: return ActionOutcome::BadInput;
-    case FirmwareStep::NotAnnounced:
-    case FirmwareStep::DataFailed:
-    case FirmwareStep::ChecksumNotAsked:
-        return Fail(what, result.reason.isEmpty() ? QStringLiteral("the image did not reach the device") : result.reason);
-    case FirmwareStep::ChecksumAsked:
-    case FirmwareStep::LegacySent:
-        break;
+    const Outcome result = firmware_.UploadFirmwareImage();
+    switch (result.kind) {
+    case OutcomeKind::Delivered: return ActionOutcome::Done;
+    case OutcomeKind::Declined: return ActionOutcome::Declined;
+    case OutcomeKind::InputError: return ActionOutcome::BadInput;  // the panel says why
+    case OutcomeKind::FileError:
+        dialogs_.ShowError(FailureReason(result));
+        return ActionOutcome::BadInput;
+    default: return Fail(what, result);
     }
-    return ActionOutcome::Done;
-}
-
-ExchangeOutcome SettingActions::SendWebKey(const QByteArray& key)
-{
-    if (!link_.Supervisor().PrepareLink()) return std::nullopt;
-    if (!BeginCommand(link_.Context(), SetWebKey)) return ExchangeResult{};
-    return link_.Transport().ExchangeCommand(BuildSetWebKey(link_.Context().commandFrame, key));
-}
-
-ExchangeOutcome SettingActions::SendConfigWritten()
-{
-    if (!link_.Supervisor().PrepareLink()) return std::nullopt;
-    if (!BeginCommand(link_.Context(), ConfigWritten)) return ExchangeResult{};
-    return link_.Transport().ExchangeCommand(BuildConfigWritten(link_.Context().commandFrame));
-}
-
-ExchangeOutcome SettingActions::SendWifiMode(std::uint8_t mode)
-{
-    if (!link_.Supervisor().PrepareLink()) return std::nullopt;
-    SessionContext& context = link_.Context();
-    context.session.retryCount = 0;
-    if (!BeginCommand(context, SetWifiMode)) return ExchangeResult{};  // dropped: busy
-    const ExchangeResult result = link_.Transport().ExchangeCommand(BuildSetWifiMode(context.commandFrame, mode));
-    if (result.Delivered() && !ReplyRefused(context, result, SetWifiMode)) PatchWifiMode(context.session.deviceConfigRecord, mode);
-    return result;
-}
-
-ExchangeOutcome SettingActions::SendClearFlashConfig()
-{
-    if (!link_.Supervisor().PrepareLink()) return std::nullopt;
-    SessionContext& context = link_.Context();
-    if (!BeginCommand(context, ClearFlashConfig)) return ExchangeResult{};
-    const ExchangeResult result = link_.Transport().ExchangeCommand(BuildClearFlashConfig(context.commandFrame));
-    if (result.Delivered() && !ReplyRefused(context, result, ClearFlashConfig)) context.session.deviceConfigRecordValid = 0;
-    return result;
-}
-
-ExchangeOutcome SettingActions::SendResetModule()
-{
-    if (!link_.Supervisor().PrepareLink()) return std::nullopt;
-    return zqb::SendResetModule(link_.Context(), link_.Transport());
 }
 
 }  // namespace zqb

@@ -5,18 +5,19 @@
 
 #include <QString>
 
+#include "platform/Dialogs.h"
+#include "platform/Pauses.h"
+#include "protocol/DeviceDisplay.h"
+#include "protocol/Outcome.h"
+#include "protocol/SessionContext.h"
 #include "setup/ConfigRecordPatch.h"
-#include "transfer/FileTransfer.h"
-#include "transfer/FirmwareUpload.h"
-#include "link/ModuleLink.h"
+#include "setup/DeviceSettings.h"
 #include "setup/SettingRules.h"
+#include "transfer/FirmwareUpload.h"
 
 namespace zqb {
 
-// A command sent after a link check: nothing when the check failed and nothing was sent.
-using ExchangeOutcome = std::optional<ExchangeResult>;
-
-// How a setting action ended.
+// How a setting action ended, as the window sees it.
 enum class ActionOutcome {
     Done,      // every step succeeded; the completion box was shown
     BadInput,  // the input was refused (error box); nothing was sent
@@ -43,13 +44,13 @@ struct StaticAddressInput {
     QString gateway;
 };
 
-// The setup window's actions, without the window: each checks its input, asks for
-// confirmation, checks the link, patches and sends, and says how it went in a box. A completion
-// box appears only when every step succeeded: the settings file delivered, each command
-// connected and written, and no refusal came back.
+// The setup window's actions: each checks its input, asks for confirmation, has the settings
+// core send it, and turns the typed outcome into the window's boxes. A completion box appears
+// only when every step was delivered.
 class SettingActions {
 public:
-    SettingActions(ModuleLink& link, FileTransfer& transfer, FirmwareUpload& firmware);
+    SettingActions(SessionContext& context, DeviceSettings& settings, FirmwareUpload& firmware, Dialogs& dialogs,
+                   Pauses& pauses, DeviceDisplay& display);
 
     ActionOutcome WriteApSettings(const ApInput& input);
     ActionOutcome WriteStationSettings(const StationInput& input);
@@ -62,38 +63,28 @@ public:
     ActionOutcome RebootModule();
     ActionOutcome StartFirmwareUpdate();
 
-    // The command senders; each checks the link first and sends nothing (nothing returned)
-    // when it fails.
-    ExchangeOutcome SendWebKey(const QByteArray& key);
-    ExchangeOutcome SendConfigWritten();
-    // The record is patched only once the command went out unrefused.
-    ExchangeOutcome SendWifiMode(std::uint8_t mode);
-    // The record stops being the module's own once the reset went out unrefused.
-    ExchangeOutcome SendClearFlashConfig();
-    ExchangeOutcome SendResetModule();
-
     static constexpr int KeyPauseMs = 200;
-    static constexpr int ConfigWrittenPauseMs = 300;
 
 private:
     std::optional<WirelessCredentials> AskCredentials(const QString& ssid, const QString& key, std::uint8_t type,
                                                       const QString& name, const QString& logPrefix,
                                                       ActionOutcome& outcome);
+    // Confirmations of changes default to No: each one rewrites or restarts the module.
     bool Confirm(const QString& text);
     ActionOutcome Refuse(const QString& text);
     ActionOutcome RefuseField(const FieldError& error);
     void Complete(const QString& text);
-    ActionOutcome Fail(const QString& what, const QString& reason);
-    // PrepareLink, with the failure said in a box.
-    bool LinkReady(const QString& what);
-    // A command's delivery judged: the link was there, the frame went out whole and no refusal
-    // came back. A missing reply is no refusal: the module may restart at once.
-    bool Delivered(const ExchangeOutcome& result, std::uint8_t code, QString& reason) const;
+    // The failure box for an outcome that was not delivered.
+    ActionOutcome Fail(const QString& what, const Outcome& outcome);
+    ActionOutcome Finish(const QString& what, const Outcome& outcome, const QString& completion);
     void Log(const QString& line);
 
-    ModuleLink& link_;
-    FileTransfer& transfer_;
+    SessionContext& context_;
+    DeviceSettings& settings_;
     FirmwareUpload& firmware_;
+    Dialogs& dialogs_;
+    Pauses& pauses_;
+    DeviceDisplay& display_;
 };
 
 // The box captions of the setup window.

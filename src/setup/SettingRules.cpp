@@ -66,7 +66,7 @@ QString KeyTypeName(std::uint8_t type)
 std::optional<FieldError> CheckModbusPort(const QString& text, std::int32_t& port)
 {
     const QString inputError = QStringLiteral("Modbus port input Error");
-    const std::optional<std::int32_t> value = ParseInteger(text);
+    const std::optional<std::int32_t> value = ParseDecimalInteger(text);
     if (!value) return FieldError{InvalidIntegerText(text), inputError};
     if (*value == 13577 || *value == 80) return FieldError{QStringLiteral("Port already used!"), inputError};
     if (*value < 1 || *value > 65535)
@@ -78,7 +78,7 @@ std::optional<FieldError> CheckModbusPort(const QString& text, std::int32_t& por
 std::optional<FieldError> CheckIdleTimeout(const QString& text, std::int32_t& seconds)
 {
     const QString caption = QStringLiteral("Modbus Idle Timeout input Error");
-    const std::optional<std::int32_t> value = ParseInteger(text);
+    const std::optional<std::int32_t> value = ParseDecimalInteger(text);
     if (!value) return FieldError{InvalidIntegerText(text), caption};
     if (*value < 1 || *value > 65000)
         return FieldError{QStringLiteral("Timeout range must in 1 ~ 65000 Sec! Recommend 30 Sec."), caption};

@@ -50,7 +50,8 @@ std::optional<WirelessCredentials> CheckWireless(const QString& ssid, const QStr
 QString KeyTypeName(std::uint8_t type);
 
 // Modbus: a port 1..65535 other than 80 and the module's command port 13577; an idle time-out of
-// 1..65000 seconds. Each check gives the text and caption of its box, or nothing when it passes.
+// 1..65000 seconds; both decimal integers (no blanks, "$" or "0x"). Each check gives the text and
+// caption of its box, or nothing when it passes.
 struct FieldError {
     QString text;
     QString caption;

@@ -1,6 +1,7 @@
 #include "setup/Setup.h"
 
 #include "protocol/AnsiText.h"
+#include "protocol/Ipv4Text.h"
 #include "platform/Icons.h"
 #include "platform/WindowLook.h"
 
@@ -78,11 +79,6 @@ ImageButton* PictureButton(QWidget* parent, IconKind icon, const QString& text, 
     return button;
 }
 
-QString DottedText(const Ipv4Bytes& bytes)
-{
-    return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
-}
-
 }  // namespace
 
 TForm2::TForm2(ModuleLink& link, QWidget* parent)
@@ -105,13 +101,13 @@ TForm2::TForm2(ModuleLink& link, QWidget* parent)
     CGauge1 = new Gauge(this);
     CGauge1->setGeometry(0, ClientHeight - GaugeHeight, ClientWidth, GaugeHeight);
 
-    transfer_ = std::make_unique<FileTransfer>(link_, *CGauge1);
-    firmware_ = std::make_unique<FirmwareUpload>(link_, *transfer_);
-    actions_ = std::make_unique<SettingActions>(link_, *transfer_, *firmware_);
+    link_.ShowProgressOn(*CGauge1);
+    actions_ = std::make_unique<SettingActions>(context_, link_.Settings(), link_.Firmware(), link_.GetDialogs(),
+                                                link_.GetPauses(), link_.Display());
     FormCreate();
 }
 
-TForm2::~TForm2() = default;
+TForm2::~TForm2() { link_.StopShowingProgressOn(*CGauge1); }
 
 void TForm2::BuildWireless()
 {

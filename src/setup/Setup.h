@@ -11,8 +11,6 @@
 #include <QRadioButton>
 #include <QToolButton>
 
-#include "transfer/FileTransfer.h"
-#include "transfer/FirmwareUpload.h"
 #include "setup/Gauge.h"
 #include "platform/ImageButton.h"
 #include "link/ModuleLink.h"
@@ -27,6 +25,7 @@ class TForm2 : public QDialog {
     Q_OBJECT
 public:
     TForm2(ModuleLink& link, QWidget* parent = nullptr);
+    // The gauge stops showing the link's transfers.
     ~TForm2() override;
 
     // Opening from the main window's Image1: refused while an exchange runs.
@@ -103,8 +102,6 @@ private:
 
     ModuleLink& link_;
     SessionContext& context_;
-    std::unique_ptr<FileTransfer> transfer_;
-    std::unique_ptr<FirmwareUpload> firmware_;
     std::unique_ptr<SettingActions> actions_;
     std::uint8_t pollBeforeOpening_ = 1;
 };

@@ -6,7 +6,6 @@
 #include "protocol/BlockingSocket.h"
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
-#include "protocol/CommandSenders.h"
 
 namespace zqb {
 
@@ -15,7 +14,17 @@ namespace {
 // How long the module may take to close the data connection once it has every byte.
 constexpr int DataCloseWaitMs = 3000;
 
-TransferResult NotAnnounced(const ExchangeResult& announced, const SessionContext& context);
+// Frees the module for other programs on every way out of a plain file write.
+class ExclusiveScope {
+public:
+    explicit ExclusiveScope(CommandTransport& transport) : transport_(transport) {}
+    ~ExclusiveScope() { transport_.ReleaseExclusive(); }
+    ExclusiveScope(const ExclusiveScope&) = delete;
+    ExclusiveScope& operator=(const ExclusiveScope&) = delete;
+
+private:
+    CommandTransport& transport_;
+};
 
 }  // namespace
 
@@ -33,97 +42,88 @@ std::uint32_t GaugeMaximum(std::uint32_t length)
     return length > static_cast<std::uint32_t>(FileTransfer::ChunkBytes) ? length - FileTransfer::ChunkBytes : length;
 }
 
-namespace {
-
-TransferResult NotAnnounced(const ExchangeResult& announced, const SessionContext& context)
+FileTransfer::FileTransfer(SessionContext& context, CommandTransport& transport, DeviceDisplay& display, Pauses& pauses,
+                           TransferProgress& progress)
+    : context_(context), transport_(transport), display_(display), pauses_(pauses), progress_(progress)
 {
-    using Kind = ExchangeResult::Kind;
-    switch (announced.kind) {
-    case Kind::Dropped: return {TransferStep::NotAnnounced, QStringLiteral("another exchange with the module was running")};
-    case Kind::NotConnected: return {TransferStep::NotAnnounced, QStringLiteral("the module did not accept a connection")};
-    case Kind::ConnectionLost: return {TransferStep::NotAnnounced, QStringLiteral("the connection broke while announcing the file")};
-    default: break;
-    }
-    const ReplyBuffer& reply = context.replyBuffer;
-    if (!std::equal(FrameMagic.begin(), FrameMagic.end(), reply.begin()))
-        return {TransferStep::NotAnnounced, QStringLiteral("the module answered the announcement with an invalid reply")};
-    return {TransferStep::NotAnnounced,
-            QStringLiteral("the module refused the file (status %1)").arg(reply[StatusOffset])};
 }
 
-}  // namespace
-
-FileTransfer::FileTransfer(ModuleLink& link, TransferProgress& progress) : link_(link), progress_(progress) {}
-
-TransferResult FileTransfer::SendFileToModule(const QByteArray& name, std::uint32_t length)
+Outcome FileTransfer::SendFileToModule(const QByteArray& name, std::uint32_t length)
 {
-    SessionContext& context = link_.Context();
-    DeviceDisplay& display = link_.Display();
     // A cut name would write another file; nothing goes out that the frame cannot carry.
     if (name.isEmpty() || static_cast<std::size_t>(name.size()) > MaxFileNameBytes)
-        return {TransferStep::BadRequest, QStringLiteral("a file name must have 1 to 43 bytes")};
-    if (length > TransferBufferSize) return {TransferStep::BadRequest, QStringLiteral("the file is too large")};
+        return Outcome::BadInput(QStringLiteral("file name"), QStringLiteral("a file name must have 1 to 43 bytes"));
+    if (length > TransferBufferSize) return Outcome::BadInput(QStringLiteral("file"), QStringLiteral("the file is too large"));
     // The running exchange owns the frame and its command in flight.
-    if (context.ExchangeBusy) return NotAnnounced({ExchangeResult::Kind::Dropped}, context);
+    if (context_.ExchangeBusy) return transport_.Verdict(BeginFileWrite, {ExchangeResult::Kind::Dropped});
+    if (!transport_.HoldExclusively(CommandTransport::ExclusiveWaitMs)) {
+        display_.SetPanelText(StatusPanel::Message, ModuleInUseText);
+        return transport_.Verdict(BeginFileWrite, {ExchangeResult::Kind::HeldElsewhere});
+    }
+    ExclusiveScope exclusive(transport_);
 
-    const std::uint64_t sum = ByteSum(context.TransferBuffer(), length);
-    const std::size_t frameLength = BuildFileAnnouncement(context.commandFrame, BeginFileWrite, FileAnnouncementLength,
+    const std::uint64_t sum = ByteSum(context_.TransferBuffer(), length);
+    const std::size_t frameLength = BuildFileAnnouncement(context_.commandFrame, BeginFileWrite, FileAnnouncementLength,
                                                           length, static_cast<std::uint32_t>(sum), name);
-    display.SetPanelText(StatusPanel::Message, QStringLiteral("Send FileName: ") + PrintableText(name));
-    context.session.commandInFlight = 0;
-    const ExchangeResult announced = link_.Transport().ExchangeCommand(frameLength);
+    display_.SetPanelText(StatusPanel::Message, QStringLiteral("Send FileName: ") + PrintableText(name));
+    context_.session.commandInFlight = 0;
+    const ExchangeResult announced = transport_.ExchangeCommand(frameLength);
     // A silent module leaves the reply overdue; there is nothing to re-issue for an announcement.
-    context.session.replyOverdue = 0;
+    context_.session.replyOverdue = 0;
     // No reply is tolerated; anything else but a delivered frame, or an acknowledged reply, stops
     // the transfer here: raw bytes on a fresh connection would be read as a command.
-    const bool announcedWell = announced.kind == ExchangeResult::Kind::NoReply || ReplyAcknowledged(context, announced);
-    if (!announcedWell) {
-        const TransferResult result = NotAnnounced(announced, context);
-        if (announced.Replied()) ReportOutcome(display, QStringLiteral("File write refused"), result.reason);
-        return result;
+    const Outcome verdict = transport_.Verdict(BeginFileWrite, announced);
+    if (!verdict.Ok()) {
+        if (announced.Replied()) ReportOutcome(display_, FileWriteRefusedText, DescribeOutcome(verdict));
+        return verdict;
     }
 
     progress_.Begin(GaugeMaximum(length));
-    display.SetPanelText(StatusPanel::Message, QStringLiteral("Transfer Length => %1").arg(length));
-    return SendData(length, FilePauseMs, GaugeAt::ChunkEnd);
+    display_.SetPanelText(StatusPanel::Message, QStringLiteral("Transfer Length => %1").arg(length));
+    return SendData(BeginFileWrite, length, FilePauseMs, GaugeAt::ChunkEnd);
 }
 
-TransferResult FileTransfer::SendData(std::uint32_t length, int pauseMs, GaugeAt gaugeAt)
+Outcome FileTransfer::SendData(std::uint8_t code, std::uint32_t length, int pauseMs, GaugeAt gaugeAt)
 {
-    SessionContext& context = link_.Context();
     // From here to the close of the data connection no command may open a connection of its
     // own: the module would take it for the data.
-    BusyScope busy(context);
-    link_.GetPauses().Pause(pauseMs);
+    BusyScope busy(context_);
+    pauses_.Pause(pauseMs);
 
     BlockingSocket socket;
     socket.SetUnbuffered();
-    if (!link_.Transport().ConnectToModule(socket))
-        return {TransferStep::DataNotConnected, QStringLiteral("the data connection did not open")};
-    const std::uint8_t* data = context.TransferBuffer();
+    if (const auto failed = transport_.ConnectToModule(socket)) {
+        const Outcome outcome = transport_.Verdict(code, {*failed, 0, 0, socket.ErrorText()});
+        return outcome;
+    }
+    const std::uint8_t* data = context_.TransferBuffer();
     for (std::uint32_t offset = 0; offset < length; offset += ChunkBytes) {
         const std::uint32_t n = std::min<std::uint32_t>(ChunkBytes, length - offset);
-        std::copy_n(data + offset, n, context.commandFrame.begin());
-        if (!socket.Write(context.commandFrame.data(), n)) {
-            const QString reason = QStringLiteral("the data connection broke after %1 of %2 bytes (%3)")
-                                       .arg(offset)
-                                       .arg(length)
-                                       .arg(socket.ErrorText());
+        std::copy_n(data + offset, n, context_.commandFrame.begin());
+        if (!socket.Write(context_.commandFrame.data(), n)) {
+            const Outcome cut = Outcome::Cut(code, offset, length, socket.ErrorText());
             socket.Close();
-            ReportOutcome(link_.Display(), QStringLiteral("Transfer cut short"), reason);
-            return {TransferStep::DataCutShort, reason};
+            ReportOutcome(display_, TransferCutShortText, DescribeOutcome(cut) + QStringLiteral(" (") + cut.detail + QLatin1Char(')'));
+            context_.outcomes.Record(cut);
+            return cut;
         }
         progress_.SetPosition(gaugeAt == GaugeAt::ChunkEnd ? offset + n : offset);
         if (offset % RepaintEvery == 0) progress_.Repaint();
     }
     // Gauged by chunk starts, a one-chunk file would never show full.
     if (gaugeAt == GaugeAt::ChunkStart) progress_.SetPosition(GaugeMaximum(length));
-    if (!socket.FinishSending(DataCloseWaitMs)) {
-        const QString reason = QStringLiteral("the module closed the data connection before taking all %1 bytes").arg(length);
-        ReportOutcome(link_.Display(), QStringLiteral("Transfer cut short"), reason);
-        return {TransferStep::DataCutShort, reason};
+    const std::uint64_t unacknowledged = socket.FinishSending(DataCloseWaitMs);
+    if (unacknowledged > 0) {
+        const std::uint64_t taken = unacknowledged >= length ? 0 : length - unacknowledged;
+        const Outcome cut = Outcome::Cut(code, taken, length, QStringLiteral("the module stopped taking the data"));
+        ReportOutcome(display_, TransferCutShortText,
+                      QStringLiteral("the module closed the data connection before taking all %1 bytes").arg(length));
+        context_.outcomes.Record(cut);
+        return cut;
     }
-    return {};
+    const Outcome done = Outcome::Done(code);
+    context_.outcomes.Record(done);
+    return done;
 }
 
 }  // namespace zqb

@@ -5,43 +5,35 @@
 #include <QByteArray>
 #include <QString>
 
-#include "link/ModuleLink.h"
 #include "platform/Pauses.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/DeviceDisplay.h"
+#include "protocol/Outcome.h"
+#include "protocol/SessionContext.h"
 #include "transfer/TransferProgress.h"
 
 namespace zqb {
 
-// How far a file write got. Only Sent means the module was told of the file and took all of it.
-enum class TransferStep {
-    Sent,
-    BadRequest,         // a name or length the announcement cannot carry; nothing was sent
-    NotAnnounced,       // busy, no connection, or the module refused the announcement
-    DataNotConnected,   // announced, but the data connection did not open
-    DataCutShort,       // the data connection broke or the module stopped reading
-};
-
-struct TransferResult {
-    TransferStep step = TransferStep::Sent;
-    QString reason;  // what went wrong, for the user; empty when sent
-    bool Sent() const { return step == TransferStep::Sent; }
-};
-
 inline constexpr std::size_t MaxFileNameBytes = 43;  // what the 60-byte announcement holds
 
 // Writes a file into the module's flash: an announcement, then the raw bytes on a second
-// connection of their own. While the data goes out the transfer holds ExchangeBusy, so no
-// timer or click opens a command connection that the module would take as the data.
+// connection of their own. The module takes the next connection after an announcement as the
+// file's data, whoever opens it; so from the announcement to the end of the data this program
+// holds ExchangeBusy (no timer or click of its own opens a connection) and the module's lock
+// exclusively (no other program on the PC does).
 class FileTransfer {
 public:
-    FileTransfer(ModuleLink& link, TransferProgress& progress);
+    FileTransfer(SessionContext& context, CommandTransport& transport, DeviceDisplay& display, Pauses& pauses,
+                 TransferProgress& progress);
 
-    // `length` bytes already at the start of TransferBuffer go out under `name`.
-    TransferResult SendFileToModule(const QByteArray& name, std::uint32_t length);
+    // `length` bytes already at the start of TransferBuffer go out under `name`. Delivered only
+    // when the module was told of the file and took all of it.
+    Outcome SendFileToModule(const QByteArray& name, std::uint32_t length);
 
     // The data phase shared with the firmware upload: pause, connect, chunks, close. Gauge
-    // positions are the end of each chunk, or (firmware) its start.
+    // positions are the end of each chunk, or (firmware) its start. `code` is the announcement's.
     enum class GaugeAt { ChunkEnd, ChunkStart };
-    TransferResult SendData(std::uint32_t length, int pauseMs, GaugeAt gaugeAt);
+    Outcome SendData(std::uint8_t code, std::uint32_t length, int pauseMs, GaugeAt gaugeAt);
 
     TransferProgress& Progress() { return progress_; }
 
@@ -50,7 +42,10 @@ public:
     static constexpr int FilePauseMs = 1500;
 
 private:
-    ModuleLink& link_;
+    SessionContext& context_;
+    CommandTransport& transport_;
+    DeviceDisplay& display_;
+    Pauses& pauses_;
     TransferProgress& progress_;
 };
 
@@ -59,5 +54,8 @@ std::uint64_t ByteSum(const std::uint8_t* bytes, std::size_t length);
 
 // The gauge's scale for a transfer of `length` bytes: full when the last chunk starts.
 std::uint32_t GaugeMaximum(std::uint32_t length);
+
+inline const QString FileWriteRefusedText = QStringLiteral("File write refused");
+inline const QString TransferCutShortText = QStringLiteral("Transfer cut short");
 
 }  // namespace zqb

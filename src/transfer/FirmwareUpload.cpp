@@ -1,7 +1,9 @@
 #include "transfer/FirmwareUpload.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <algorithm>
+
+#include "platform/SafeFile.h"
 
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
@@ -16,97 +18,89 @@ const QByteArray LegacyImageName = "mcuimg.bin";
 
 }  // namespace
 
-FirmwareUpload::FirmwareUpload(ModuleLink& link, FileTransfer& transfer) : link_(link), transfer_(transfer) {}
-
-FirmwareResult FirmwareUpload::Refuse(const QString& text)
+FirmwareUpload::FirmwareUpload(SessionContext& context, CommandTransport& transport, DeviceDisplay& display,
+                               Dialogs& dialogs, Pauses& pauses, FileTransfer& transfer)
+    : context_(context), transport_(transport), display_(display), dialogs_(dialogs), pauses_(pauses), transfer_(transfer)
 {
-    link_.GetDialogs().ShowError(text);
-    return {FirmwareStep::FileRefused, text};
+}
+
+// An upload that ends before its verdict frees the module at once.
+Outcome FirmwareUpload::Give(const Outcome& outcome)
+{
+    transport_.ReleaseExclusive();
+    return outcome;
+}
+
+Outcome FirmwareUpload::UploadFirmwareImage()
+{
+    const std::optional<QString> path = dialogs_.AskOpenFile(ImageFilter, QStringLiteral("bin"));
+    if (!path) return Outcome::Cancelled();
+    return UploadImageFile(QFile::encodeName(*path));
 }
 
 // Nothing of a file that cannot be sent whole ever reaches the buffer: its size is known from
 // the file system first, and a short read is refused rather than sending stale buffer bytes.
-bool FirmwareUpload::ReadImage(const QString& path, std::uint32_t& length, QString& problem)
+Outcome FirmwareUpload::UploadImageFile(const QByteArray& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
-        return false;
-    }
-    std::uint8_t* buffer = link_.Context().TransferBuffer();
-    qint64 got = 0;
-    while (got < length) {
-        const qint64 n = file.read(reinterpret_cast<char*>(buffer) + got, length - got);
-        if (n <= 0) break;
-        got += n;
-    }
-    if (got != length) {
-        problem = QStringLiteral("Cannot read file \"%1\" whole (%2 of %3 bytes). %4")
-                      .arg(path)
-                      .arg(got)
-                      .arg(length)
-                      .arg(file.errorString());
-        return false;
-    }
-    return true;
-}
-
-FirmwareResult FirmwareUpload::UploadFirmwareImage()
-{
-    const std::optional<QString> path = link_.GetDialogs().AskOpenFile(ImageFilter, QStringLiteral("bin"));
-    if (!path) return {FirmwareStep::Cancelled, {}};
-    return UploadImageFile(*path);
-}
-
-FirmwareResult FirmwareUpload::UploadImageFile(const QString& path)
-{
-    SessionContext& context = link_.Context();
-    DeviceSession& s = context.session;
-    DeviceDisplay& display = link_.Display();
+    DeviceSession& s = context_.session;
     // A second update started while one runs would overwrite the buffer being sent.
-    if (context.ExchangeBusy) return {FirmwareStep::NotAnnounced, QStringLiteral("another exchange with the module was running")};
+    if (context_.ExchangeBusy) return Outcome::BusyBecause(BeginFileWrite, BusyWith::Exchange);
 
-    const QFileInfo info(path);
-    if (!info.isFile()) return Refuse(QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(path));
-    const qint64 size = info.size();
-    display.SetPanelText(StatusPanel::Message, QStringLiteral("MCUImg FileLength => %1").arg(size));
-    if (size > MaxImageBytes) {
-        display.SetPanelText(StatusPanel::Message, ImageTooLargeText);
-        return {FirmwareStep::FileRefused, ImageTooLargeText};
+    const QString name = QFile::decodeName(path);
+    const FileRead file = ReadRegularFile(path, MaxImageBytes, true);
+    if (!file.read && file.size == 0) return Outcome::File(name, file.reason);
+    display_.SetPanelText(StatusPanel::Message, QStringLiteral("MCUImg FileLength => %1").arg(file.size));
+    if (file.size > MaxImageBytes) {
+        display_.SetPanelText(StatusPanel::Message, ImageTooLargeText);
+        return Outcome::BadInput(name, ImageTooLargeText);
     }
-    if (size == 0) return Refuse(QStringLiteral("Cannot use file \"%1\". It is empty.").arg(path));
-    std::uint32_t length = static_cast<std::uint32_t>(size);
-    QString problem;
-    if (!ReadImage(path, length, problem)) return Refuse(problem);
+    if (!file.read) return Outcome::File(name, file.reason);
+    if (file.size == 0) return Outcome::File(name, QStringLiteral("It is empty."));
+    if (file.bytes.size() != file.size)
+        return Outcome::File(name, QStringLiteral("Only %1 of its %2 bytes could be read.").arg(file.bytes.size()).arg(file.size));
+    const auto length = static_cast<std::uint32_t>(file.size);
+    std::copy(file.bytes.begin(), file.bytes.end(), context_.TransferBuffer());
 
-    context.imageSum = ByteSum(context.TransferBuffer(), length);
-    const auto sum = static_cast<std::uint32_t>(context.imageSum);
-    display.SetPanelText(StatusPanel::Message,
-                         QStringLiteral("Send MCUImg CheckSum => %1").arg(context.imageSum, 8, 16, QLatin1Char('0')).toUpper());
+    context_.imageSum = ByteSum(context_.TransferBuffer(), length);
+    context_.imageVerdict.reset();
+    const auto sum = static_cast<std::uint32_t>(context_.imageSum);
+    display_.SetPanelText(StatusPanel::Message,
+                          QStringLiteral("Send MCUImg CheckSum => ") +
+                              QStringLiteral("%1").arg(context_.imageSum, 8, 16, QLatin1Char('0')).toUpper());
 
     const bool known = s.modelKnown != 0;
-    const std::size_t frameLength = BuildFileAnnouncement(context.commandFrame, known ? BeginFileWrite : BeginImageWriteLegacy,
-                                                          ImageAnnouncementLength, length, sum,
-                                                          known ? ImageName : LegacyImageName);
+    const std::uint8_t announcement = known ? BeginFileWrite : BeginImageWriteLegacy;
+    // The module takes the next connection after the announcement as the image, whoever opens
+    // it: no other program may talk to it until the image is checked.
+    if (!transport_.HoldExclusively(CommandTransport::ExclusiveWaitMs)) {
+        display_.SetPanelText(StatusPanel::Message, ModuleInUseText);
+        return Give(Outcome::BusyBecause(announcement, BusyWith::OtherProgram));
+    }
+    const std::size_t frameLength = BuildFileAnnouncement(context_.commandFrame, announcement, ImageAnnouncementLength,
+                                                          length, sum, known ? ImageName : LegacyImageName);
     s.commandInFlight = 0;
-    const ExchangeResult announced = link_.Transport().SendCommandOnly(frameLength);
+    const ExchangeResult announced = transport_.SendCommandOnly(frameLength);
     s.replyOverdue = 0;
-    if (!announced.Delivered())
-        return {FirmwareStep::NotAnnounced, QStringLiteral("the announcement did not reach the module")};
+    if (!announced.Delivered()) return Give(transport_.Verdict(announcement, announced));
 
     transfer_.Progress().Begin(GaugeMaximum(length));
-    const TransferResult data = transfer_.SendData(length, known ? PauseBeforeDataMs : LegacyPauseBeforeDataMs,
-                                                   FileTransfer::GaugeAt::ChunkStart);
-    if (!data.Sent()) return {FirmwareStep::DataFailed, data.reason};
-    link_.GetPauses().Pause(PauseAfterDataMs);
+    const Outcome data = transfer_.SendData(announcement, length, known ? PauseBeforeDataMs : LegacyPauseBeforeDataMs,
+                                            FileTransfer::GaugeAt::ChunkStart);
+    if (!data.Ok()) return Give(data);
+    pauses_.Pause(PauseAfterDataMs);
 
     if (!known) {
-        const bool announcedSum = AnnounceImageChecksum(context, link_.Transport()).Delivered();
-        return {announcedSum ? FirmwareStep::LegacySent : FirmwareStep::ChecksumNotAsked, {}};
+        // The old way gives no verdict: the module is free once the sum is announced.
+        const Outcome told = AnnounceImageChecksum(context_, transport_);
+        transport_.ReleaseExclusive();
+        return told;
     }
     s.checksumRetries = 0;
-    const ExchangeResult asked = RequestImageChecksum(context, link_.Transport());
-    return {asked.Delivered() ? FirmwareStep::ChecksumAsked : FirmwareStep::ChecksumNotAsked, {}};
+    const Outcome asked = RequestImageChecksum(context_, transport_);
+    // The answer, a late one on a re-issue, or the give-up after the last re-issue ends the check
+    // and frees the module (reply handling). A request that never reached the module ends it here.
+    if (asked.kind == OutcomeKind::Unreachable || asked.kind == OutcomeKind::CutShort) return Give(asked);
+    return Outcome::Done(GetImageChecksum);
 }
 
 }  // namespace zqb

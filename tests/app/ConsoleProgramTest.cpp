@@ -5,7 +5,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "app/ConsoleOptions.h"
+#include "link/ConsoleOptions.h"
+#include "protocol/Ipv4Text.h"
 #include "support/QtPrinters.h"
 
 namespace zqb {
@@ -28,7 +29,7 @@ TEST(ConsoleOptions, ModuleAddressWithOrWithoutPort)
     ASSERT_TRUE(options);
     EXPECT_EQ(options->modulePort, 4000);
     EXPECT_EQ(options->screenshotFile, QStringLiteral("x.png"));
-    EXPECT_EQ(PrefixOfAddress(QStringLiteral("10.0.5.20")), QStringLiteral("10.0.5."));
+    EXPECT_EQ(NetworkPrefixOf(QStringLiteral("10.0.5.20")), QStringLiteral("10.0.5."));
 }
 
 // Only an address that can ever link is taken: the module's link record is compared as text.

@@ -206,11 +206,11 @@ TEST(AnalogTargets, VoltsAndMilliampsBecomeTheNearestCodeTheRangeReaches)
         {Unit::Milliamps, 3.9, true, -1},  {Unit::Milliamps, 3.9, false, 798},
     };
     for (const auto& c : cases) {
-        QString error;
-        const std::optional<std::int32_t> code = AnalogCode({c.unit, c.value, QStringLiteral("x")}, c.fourToTwenty, error);
-        EXPECT_EQ(code.value_or(-1), c.code) << c.value << " " << static_cast<int>(c.unit) << " " << c.fourToTwenty;
-        if (!code) {
-            EXPECT_TRUE(error.contains(c.fourToTwenty ? QLatin1String("4-20 mA range") : QLatin1String("0-20 mA range")));
+        const Result<std::int32_t> code = AnalogCode({c.unit, c.value, QStringLiteral("x")}, c.fourToTwenty);
+        EXPECT_EQ(code.Ok() ? code.value : -1, c.code) << c.value << " " << static_cast<int>(c.unit) << " " << c.fourToTwenty;
+        if (!code.Ok()) {
+            EXPECT_EQ(code.outcome.kind, OutcomeKind::InputError);
+            EXPECT_TRUE(code.outcome.rule.contains(c.fourToTwenty ? QLatin1String("4-20 mA range") : QLatin1String("0-20 mA range")));
         }
     }
 }
@@ -222,12 +222,11 @@ TEST(AnalogTargets, PrintedValuesComeBackAsTheirCode)
     for (std::int32_t code = 0; code <= MaxDacCode; ++code) {
         const QString volts = DacVoltsText(code);
         const QString milliamps = DacMilliampsText(code);
-        QString error;
         // From 10 on, four significant digits leave two decimals: finer than a code no more.
         if (volts.indexOf(QLatin1Char('.')) > 1) continue;
-        EXPECT_EQ(AnalogCode({AnalogRequest::Unit::Volts, volts.chopped(1).toDouble(), volts}, false, error), code) << volts.toStdString();
+        EXPECT_EQ(AnalogCode({AnalogRequest::Unit::Volts, volts.chopped(1).toDouble(), volts}, false).value, code) << volts.toStdString();
         if (milliamps.indexOf(QLatin1Char('.')) > 1) continue;
-        EXPECT_EQ(AnalogCode({AnalogRequest::Unit::Milliamps, milliamps.chopped(2).toDouble(), milliamps}, false, error), code)
+        EXPECT_EQ(AnalogCode({AnalogRequest::Unit::Milliamps, milliamps.chopped(2).toDouble(), milliamps}, false).value, code)
             << milliamps.toStdString();
     }
 }

@@ -10,7 +10,7 @@
 #include "protocol/CommandCodes.h"
 #include "setup/ConfigRecordPatch.h"
 #include "support/HexBytes.h"
-#include "cli/ModuleLock.h"
+#include "protocol/ModuleLock.h"
 
 namespace zqb::cli::test {
 namespace {
@@ -236,17 +236,31 @@ TEST_F(CliCommands, ExitStatusesSayWhatFailed)
     }
 }
 
-TEST_F(CliCommands, SecondZqbOnTheSameModuleIsTurnedAway)
+// Programs share a module for their exchanges; one that writes a file to it holds it alone.
+TEST_F(CliCommands, OnlyAFileWriteElsewhereKeepsACommandOff)
 {
-    ModuleLock other(lockDir.path(), QStringLiteral("127.0.0.1"), module.Port());
-    ASSERT_TRUE(other.TryLock());
-    const CliRun run = Run({"status"});
-    EXPECT_EQ(run.status, ExitRefused);
-    EXPECT_TRUE(run.err.contains(QLatin1String("another zqb"))) << run.err.toStdString();
-    EXPECT_TRUE(module.Frames().empty()) << "nothing may reach the module";
-
-    ModuleLock elsewhere(lockDir.path(), QStringLiteral("127.0.0.1"), static_cast<std::uint16_t>(module.Port() + 1));
-    EXPECT_TRUE(elsewhere.TryLock()) << "another port is another module";
+    const struct {
+        const char* holder;
+        std::uint16_t port;  // the held module's port; another port is another module
+        bool exclusive;
+        int status;
+    } cases[] = {
+        {"a sharer", module.Port(), false, ExitDone},
+        {"a file write", module.Port(), true, ExitRefused},
+        {"a file write on another port", static_cast<std::uint16_t>(module.Port() + 1), true, ExitDone},
+    };
+    for (const auto& c : cases) {
+        ModuleLock other;
+        other.Aim(lockDir.path().toStdString(), "127.0.0.1", c.port);
+        ASSERT_EQ(c.exclusive ? other.Exclusive(0) : other.TryShared(), ModuleLock::Attempt::Taken) << c.holder;
+        module.ClearFrames();
+        const CliRun run = Run({"status"});
+        EXPECT_EQ(run.status, c.status) << c.holder << ": " << run.err.toStdString();
+        if (c.status != ExitDone) {
+            EXPECT_TRUE(run.err.contains(QLatin1String("another program is writing a file"))) << run.err.toStdString();
+            EXPECT_TRUE(module.Frames().empty()) << "nothing may reach the module";
+        }
+    }
 }
 
 TEST_F(CliCommands, WatchPrintsALineForEachChange)

@@ -5,7 +5,7 @@
 #include <QProcess>
 
 #include "cli/CliRig.h"
-#include "cli/ModuleLock.h"
+#include "protocol/ModuleLock.h"
 
 namespace zqb::cli::test {
 namespace {
@@ -94,15 +94,16 @@ TEST_F(CliProgram, JsonStatusParsesBack)
     EXPECT_EQ(run.out.count(QLatin1Char('\n')), 1) << "one object, one line";
 }
 
-// Another process holding the module: this one says so, sends nothing and ends with status 1.
-TEST_F(CliProgram, SecondProgramOnTheSameModuleIsTurnedAway)
+// Another process writing a file to the module holds it exclusively: this one says so, sends
+// nothing and ends with status 1.
+TEST_F(CliProgram, ProgramFindingTheModuleInAFileWriteIsTurnedAway)
 {
-    ModuleLock held(lockDir.path(), QStringLiteral("127.0.0.1"), module.Port());
-    ASSERT_TRUE(held.TryLock());
+    ModuleLock held;
+    held.Aim(lockDir.path().toStdString(), "127.0.0.1", module.Port());
+    ASSERT_EQ(held.Exclusive(0), ModuleLock::Attempt::Taken);
     const Finished run = Run({"--module", moduleText, "status"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("another zqb (process %1)").arg(QCoreApplication::applicationPid())))
-        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QLatin1String("another program is writing a file to this module"))) << run.err.toStdString();
     EXPECT_TRUE(module.Frames().empty());
 }
 

@@ -12,6 +12,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliProgram.h"
+#include "cli/ExitStatus.h"
 #include "sim/ModuleSimulator.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedDialogs.h"

@@ -5,7 +5,7 @@
 #include "cli/CliRig.h"
 #include "protocol/CommandCodes.h"
 #include "support/HexBytes.h"
-#include "link/ModuleLock.h"
+#include "protocol/ModuleLock.h"
 #include "link/ModuleScan.h"
 
 namespace zqb::cli::test {

@@ -2,7 +2,6 @@
 // files reach them, in whatever order, both end with the same controls and save the same line.
 #include <random>
 
-#include "cli/CliDevice.h"
 #include "functioncfg/FunctionFile.h"
 #include "functioncfg/FunctionModel.h"
 #include "functioncfg/FunctionRecordMapping.h"
@@ -24,9 +23,8 @@ QString Controls(const FunctionControls& controls)
 // What "Save FIle" would write, and the box it would show instead.
 QString Saved(const FunctionControls& controls)
 {
-    cli::CliDialogs dialogs;
-    const QString line = FormatFunctionFile(controls, dialogs);
-    return dialogs.shown.empty() ? line : QStringLiteral("box: ") + dialogs.shown.back().text;
+    const Result<QString> line = FunctionFileLine(controls);
+    return line.Ok() ? line.value : QStringLiteral("box: ") + line.outcome.rule;
 }
 
 void PutField(FunctionRecord& record, FunctionField field, std::uint32_t value)
@@ -117,9 +115,7 @@ TEST(FunctionModel, RecordsAndFilesInARowLeaveTheSameControls)
             ApplyFunctionRecord(source, record);
             const QString line = Saved(source);
             if (line.startsWith(QLatin1String("box: "))) continue;
-            cli::CliDialogs windowBoxes;
-            cli::CliDialogs modelBoxes;
-            ASSERT_EQ(ParseFunctionFile(model, line, modelBoxes), ParseFunctionFile(window.form, line, windowBoxes));
+            ASSERT_EQ(ApplyFunctionFileLine(model, line).kind, ApplyFunctionFileLine(window.form, line).kind);
         } else {
             window.ApplyRecord(record);
             ApplyFunctionRecord(model, record);

@@ -81,9 +81,9 @@ TEST(SettingsPlans, NamedSettingsArePatchedTheWindowsWayAndTheRestKept)
     };
     for (const auto& c : cases) {
         const DeviceSession session = Linked(c.fixedAddress);
-        QString error;
-        const std::optional<SettingsPlan> plan = PlanSettings(Assignments(c.words), session, error);
-        ASSERT_TRUE(plan) << c.words.join(' ').toStdString() << ": " << error.toStdString();
+        const Result<SettingsPlan> result = PlanSettings(Assignments(c.words), session);
+        ASSERT_TRUE(result.Ok()) << c.words.join(' ').toStdString() << ": " << result.outcome.rule.toStdString();
+        const SettingsPlan* plan = &result.value;
         DeviceConfigRecord expected = session.deviceConfigRecord;
         c.patch(expected);
         EXPECT_EQ(plan->record, expected) << c.words.join(' ').toStdString();
@@ -127,18 +127,19 @@ TEST(SettingsPlans, AnyRefusedValueRefusesTheWholeSet)
         {{"location=fine", "modbus-port=0"}, false, "over range"},
     };
     for (const auto& c : cases) {
-        QString error;
-        EXPECT_FALSE(PlanSettings(Assignments(c.words), Linked(c.fixedAddress), error)) << c.words.join(' ').toStdString();
+        const Result<SettingsPlan> result = PlanSettings(Assignments(c.words), Linked(c.fixedAddress));
+        EXPECT_EQ(result.outcome.kind, OutcomeKind::InputError) << c.words.join(' ').toStdString();
+        const QString error = result.outcome.rule;
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << c.words.join(' ').toStdString() << ": " << error.toStdString();
     }
 }
 
 TEST(SettingsPlans, KeysAreNeverShown)
 {
-    QString error;
-    const std::optional<SettingsPlan> plan = PlanSettings(
-        Assignments({"ap-key-type=wpa", "ap-key=apsecret1", "sta-key=stasecret1", "location=Hall"}), Linked(), error);
-    ASSERT_TRUE(plan) << error.toStdString();
+    const Result<SettingsPlan> result = PlanSettings(
+        Assignments({"ap-key-type=wpa", "ap-key=apsecret1", "sta-key=stasecret1", "location=Hall"}), Linked());
+    ASSERT_TRUE(result.Ok()) << result.outcome.rule.toStdString();
+    const SettingsPlan* plan = &result.value;
     const QString shown = plan->written.join(' ') + QString::fromUtf8(QJsonDocument(plan->json).toJson());
     EXPECT_FALSE(shown.contains(QLatin1String("apsecret1")));
     EXPECT_FALSE(shown.contains(QLatin1String("stasecret1")));

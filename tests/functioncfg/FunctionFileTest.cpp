@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "functioncfg/FunctionFile.h"
+#include "functioncfg/FunctionFileDialogs.h"
 #include "functioncfg/FunctionRecordMapping.h"
 #include "functioncfg/FunctionWindowRig.h"
 #include "platform/IntegerText.h"

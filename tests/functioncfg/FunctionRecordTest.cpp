@@ -43,16 +43,17 @@ TEST(DacCodeConversion, EveryCodeOfAPercentageComesBackAsThatPercentage)
 TEST(RecordCheck, OnlyAnOffCodeStrictlyAboveTheOnCodeIsRefused)
 {
     PlainControls controls;
-    ScriptedDialogs dialogs;
     CommandFrame frame{};
     controls.SetPosition(FunctionField::dacOffCode, 50);
     controls.SetPosition(FunctionField::dacOnCode, 50);
-    EXPECT_TRUE(BuildFunctionRecord(controls, frame, dialogs));
+    EXPECT_TRUE(BuildFunctionRecord(controls, frame));
 
     frame.fill(0xEE);
     controls.SetPosition(FunctionField::dacOffCode, 49);
-    dialogs.ExpectMessage(OffAboveOnText, {}, MessageIcon::Error);
-    EXPECT_FALSE(BuildFunctionRecord(controls, frame, dialogs));
+    const Result<FunctionValues> values = FunctionValuesOf(controls);
+    EXPECT_EQ(values.outcome.kind, OutcomeKind::InputError);
+    EXPECT_EQ(values.outcome.rule, OffAboveOnText);
+    EXPECT_FALSE(BuildFunctionRecord(controls, frame));
     EXPECT_EQ(frame[5], 0xEE) << "bytes outside the record stay";
     EXPECT_EQ(frame[38], 0xEE);
 }
@@ -62,14 +63,14 @@ using RecordFromWindow = FunctionWindowRig;
 TEST_F(RecordFromWindow, DefaultWindowBuildsThirtyTwoZeroBytes)
 {
     context.commandFrame.fill(0xEE);
-    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame, dialogs));
+    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame));
     EXPECT_EQ(HexText(RecordBytes(context.commandFrame)), HexText(QByteArray(32, '\0')));
 }
 
 TEST_F(RecordFromWindow, OffTwentyOnEightyGiveTheirCodesBigEndian)
 {
     ShowOffOn(20, 80);
-    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame, dialogs));
+    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame));
     EXPECT_EQ(HexText(RecordBytes(context.commandFrame).mid(18, 4)), "03 33 0C CC");
 }
 
@@ -87,7 +88,7 @@ TEST_F(RecordFromWindow, EveryFieldLandsAtItsOffset)
     form.TrackBar6->setValue(6);   // Thold 4 s
     form.TrackBar9->setValue(9);   // Toff 1 s
     form.TrackBar4->setValue(12);
-    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame, dialogs));
+    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame));
     const FunctionRecord expected = ExampleRecord();
     EXPECT_EQ(HexText(RecordBytes(context.commandFrame)),
               HexText(QByteArray(reinterpret_cast<const char*>(expected.data()), 32)));
@@ -115,7 +116,7 @@ TEST_F(RecordToWindow, ExampleRecordShowsEveryField)
     EXPECT_EQ(form.Label6->text(), "12 Sec");
 
     // And back: the window builds the record it was given.
-    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame, dialogs));
+    ASSERT_TRUE(BuildFunctionRecord(form, context.commandFrame));
     const FunctionRecord example = ExampleRecord();
     EXPECT_TRUE(std::equal(example.begin(), example.end(), context.commandFrame.begin() + 6));
 }

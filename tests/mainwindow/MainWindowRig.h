@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QStyleOptionSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "protocol/CommandCodes.h"
@@ -22,8 +23,7 @@ class MainWindowRig : public ::testing::Test {
 protected:
     MainWindowRig()
     {
-        context.session.hostAddress = QStringLiteral("127.0.0.1");
-        context.NetworkPrefix = QStringLiteral("127.0.0.");
+        link.AimAt(QStringLiteral("127.0.0.1"), DefaultHostPort);
         hostBackend.AddWifi("127.0.0.5");
         form = std::make_unique<TForm1>(link);
         form->Timer1->stop();
@@ -33,7 +33,7 @@ protected:
     void StartModule()
     {
         ASSERT_TRUE(module.Start());
-        context.session.hostPort = module.Port();
+        link.AimAt(QStringLiteral("127.0.0.1"), module.Port());
     }
 
     // Start-up, then the tick that sends the queued GetLink.
@@ -80,7 +80,8 @@ protected:
     SimulatedHostNetwork hostBackend;
     HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
     RecordingPauses pauses;
-    ModuleLink link{hostNetwork, dialogs, pauses};
+    QTemporaryDir lockDir;
+    ModuleLink link{hostNetwork, dialogs, pauses, lockDir.path().toStdString()};
     SessionContext& context = link.Context();
     std::unique_ptr<TForm1> form;
 };

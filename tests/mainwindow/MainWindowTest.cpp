@@ -254,14 +254,25 @@ TEST_F(MainWindow, SetupRefusesWhileAnExchangeWaitsAndItsClosingResumesThePoll)
     EXPECT_EQ(form->StatusBar2->PanelText(0), QString());
 }
 
+// Only sums found equal complete the update; every other end of the check is its failure box.
 TEST_F(MainWindow, ChecksumVerdictIsBoxedWithItsTextAsCaption)
 {
-    dialogs.ExpectMessage(QStringLiteral("Update F/W fail with Error! Please retry again."),
-                          QStringLiteral("Update F/W fail with Error! Please retry again."), MessageIcon::Error);
-    form->ShowChecksumVerdict(false, QStringLiteral("Update F/W fail with Error! Please retry again."));
-    dialogs.ExpectMessage(QStringLiteral("F/W update Complete! Reboot to take effect"),
-                          QStringLiteral("F/W update Complete! Reboot to take effect"), MessageIcon::None);
-    form->ShowChecksumVerdict(true, QStringLiteral("F/W update Complete! Reboot to take effect"));
+    const QString failed = QStringLiteral("Update F/W fail with Error! Please retry again.");
+    const QString complete = QStringLiteral("F/W update Complete! Reboot to take effect");
+    const struct {
+        Outcome verdict;
+        QString text;
+        MessageIcon icon;
+    } cases[] = {
+        {Outcome::Done(GetImageChecksum), complete, MessageIcon::None},
+        {Outcome::Mismatch(GetImageChecksum, 1, 2), failed, MessageIcon::Error},
+        {Outcome::Silent(GetImageChecksum), failed, MessageIcon::Error},
+        {Outcome::RefusedWith(GetImageChecksum, 3), failed, MessageIcon::Error},
+    };
+    for (const auto& c : cases) {
+        dialogs.ExpectMessage(c.text, c.text, c.icon);
+        form->ShowChecksumVerdict(c.verdict);
+    }
 }
 
 }  // namespace

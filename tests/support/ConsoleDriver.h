@@ -91,8 +91,7 @@ public:
     ConsoleDriver()
     {
         hostBackend.AddWifi("127.0.0.5");
-        context.session.hostAddress = QStringLiteral("127.0.0.1");
-        context.NetworkPrefix = QStringLiteral("127.0.0.");
+        link.AimAt(QStringLiteral("127.0.0.1"), DefaultHostPort);
         link.Transport().SetTiming({500, 20, 5});  // a 100 ms reply wait keeps the runs quick
         pauses.realMs = 20;                        // the module takes an announcement before its data
         form = std::make_unique<TForm1>(link);
@@ -111,7 +110,7 @@ public:
     {
         simulator = std::make_unique<zqbsim::ModuleSimulator>();
         if (!simulator->Start()) return false;
-        context.session.hostPort = simulator->Port();
+        link.AimAt(QStringLiteral("127.0.0.1"), simulator->Port());
         context.session.firstActivationDone = 0;
         context.session.queuedCommand = 0;
         form->FormActivate();
@@ -179,7 +178,8 @@ public:
     RecordingPauses pauses;
     SimulatedHostNetwork hostBackend;
     HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
-    ModuleLink link{hostNetwork, dialogs, pauses};
+    QTemporaryDir lockDir;
+    ModuleLink link{hostNetwork, dialogs, pauses, lockDir.path().toStdString()};
     SessionContext& context = link.Context();
     std::unique_ptr<TForm1> form;
     QTemporaryDir dir;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include "support/HexBytes.h"
 #include "link/HostNetworkScan.h"
@@ -24,14 +25,13 @@ public:
     {
         hostBackend.AddWifi("127.0.0.5");
         display.Watch(context);
-        context.session.hostAddress = QStringLiteral("127.0.0.1");
-        context.NetworkPrefix = QStringLiteral("127.0.0.");
+        link.AimAt(QStringLiteral("127.0.0.1"), DefaultHostPort);
     }
 
     void StartModule()
     {
         ASSERT_TRUE(module.Start());
-        context.session.hostPort = module.Port();
+        link.AimAt(QStringLiteral("127.0.0.1"), module.Port());
     }
 
     // Host network scans so far: one per network check (PrepareLink).
@@ -63,7 +63,8 @@ public:
     HostNetwork hostNetwork{hostBackend, [this](const std::string& text) { dialogs.ShowError(QString::fromStdString(text)); }};
     Display display;
     RecordingPauses pauses;
-    ModuleLink link{display, hostNetwork, dialogs, pauses};
+    QTemporaryDir lockDir;
+    ModuleLink link{display, hostNetwork, dialogs, pauses, lockDir.path().toStdString()};
     SessionContext& context = link.Context();
     CommandTransport& transport = link.Transport();
     ReplyHandler& replies = link.Replies();

@@ -25,7 +25,7 @@ public:
         panels[panel] = text;
         panelHistory.push_back(text);
     }
-    QString PanelText(StatusPanel panel) const override
+    QString PanelText(StatusPanel panel) const
     {
         auto it = panels.find(panel);
         return it == panels.end() ? QString() : it->second;
@@ -63,10 +63,10 @@ public:
     void ApplyFunctionRecord() override { ++applyFunctionRecordCalls; }
     void UntickFunctionEnable() override { ++untickFunctionEnableCalls; }
     void ShowCounters() override { ++showCountersCalls; }
-    void ShowChecksumVerdict(bool sumsEqual, const QString& text) override
+    void ShowChecksumVerdict(const Outcome& verdict) override
     {
-        verdicts.push_back(sumsEqual);
-        verdictTexts << text;
+        verdicts.push_back(verdict.Ok());
+        verdictKinds.push_back(verdict.kind);
     }
     void AppendLog(const QString& line) override { log << line; }
 
@@ -90,7 +90,7 @@ public:
     int untickFunctionEnableCalls = 0;
     int showCountersCalls = 0;
     std::vector<bool> verdicts;
-    QStringList verdictTexts;
+    std::vector<OutcomeKind> verdictKinds;
     QStringList log;
 
 private:

@@ -17,8 +17,8 @@ TEST_F(FileTransfers, SettingsFileArrivesByteForByteAfterAnExactAnnouncement)
     StartModule();
     const QByteArray record = Pattern(256, 7);
     Fill(record);
-    const TransferResult result = transfer.SendFileToModule("/local/syscfg.cfg", 256);
-    ASSERT_TRUE(result.Sent()) << result.reason.toStdString();
+    const Outcome result = transfer.SendFileToModule("/local/syscfg.cfg", 256);
+    ASSERT_TRUE(result.Ok()) << DescribeOutcome(result).toStdString();
     EXPECT_EQ(Stored("/local/syscfg.cfg"), record);
 
     std::uint32_t sum = 0;
@@ -53,7 +53,7 @@ TEST_F(FileTransfers, GaugeFollowsTheChunks)
     };
     for (const auto& c : cases) {
         Fill(Pattern(static_cast<int>(c.length)));
-        ASSERT_TRUE(transfer.SendFileToModule("/local/g.bin", c.length).Sent()) << c.length;
+        ASSERT_TRUE(transfer.SendFileToModule("/local/g.bin", c.length).Ok()) << c.length;
         EXPECT_EQ(progress.maximums.back(), c.maximum) << c.length;
         EXPECT_EQ(progress.positions, c.positions) << c.length;
         EXPECT_EQ(Stored("/local/g.bin"), Pattern(static_cast<int>(c.length))) << c.length;
@@ -76,16 +76,16 @@ TEST_F(FileTransfers, NoDataGoesOutUnlessTheAnnouncementLanded)
         const char* what;
         QByteArray name;
         std::function<void()> arrange;
-        TransferStep step;
+        OutcomeKind kind;
     };
     const QByteArray name = "/local/x.bin";
     const Case cases[] = {
-        {"refused connection", name, [&] { behave([](auto& b) { b.refuseConnections = true; }); }, TransferStep::NotAnnounced},
-        {"status 3", name, [&] { behave([](auto& b) { b.status = 3; }); }, TransferStep::NotAnnounced},
-        {"bad magic", name, [&] { behave([](auto& b) { b.badMagic = true; }); }, TransferStep::NotAnnounced},
-        {"another exchange running", name, [&] { context.ExchangeBusy = true; }, TransferStep::NotAnnounced},
-        {"empty name", QByteArray(), [] {}, TransferStep::BadRequest},
-        {"44-byte name", QByteArray(44, 'n'), [] {}, TransferStep::BadRequest},
+        {"refused connection", name, [&] { behave([](auto& b) { b.refuseConnections = true; }); }, OutcomeKind::Unreachable},
+        {"status 3", name, [&] { behave([](auto& b) { b.status = 3; }); }, OutcomeKind::Refused},
+        {"bad magic", name, [&] { behave([](auto& b) { b.badMagic = true; }); }, OutcomeKind::InvalidReply},
+        {"another exchange running", name, [&] { context.ExchangeBusy = true; }, OutcomeKind::Busy},
+        {"empty name", QByteArray(), [] {}, OutcomeKind::InputError},
+        {"44-byte name", QByteArray(44, 'n'), [] {}, OutcomeKind::InputError},
     };
     for (const Case& c : cases) {
         // A fresh module each time: one that took an announcement waits for its data.
@@ -94,10 +94,9 @@ TEST_F(FileTransfers, NoDataGoesOutUnlessTheAnnouncementLanded)
         ASSERT_TRUE(module.Start(context.session.hostPort));
         const int connectionsBefore = module.ConnectionCount();
         c.arrange();
-        const TransferResult result = transfer.SendFileToModule(c.name, 256);
+        const Outcome result = transfer.SendFileToModule(c.name, 256);
         context.ExchangeBusy = false;
-        EXPECT_EQ(result.step, c.step) << c.what;
-        EXPECT_FALSE(result.reason.isEmpty()) << c.what;
+        EXPECT_EQ(result.kind, c.kind) << c.what << ": " << DescribeOutcome(result).toStdString();
         EXPECT_LE(module.ConnectionCount() - connectionsBefore, 1) << c.what << ": no data connection";
         const auto files = module.Files();
         EXPECT_TRUE(files.count(name) == 0 || files.at(name).data.isEmpty()) << c.what;
@@ -115,8 +114,8 @@ TEST_F(FileTransfers, SilentAnnouncementIsToleratedAndLeavesNothingOverdue)
     module.SetBehaviour(silent);
     transport.SetTiming({3000, 20, 5});
     Fill(Pattern(256));
-    const TransferResult result = transfer.SendFileToModule("/local/s.bin", 256);
-    EXPECT_TRUE(result.Sent()) << result.reason.toStdString();
+    const Outcome result = transfer.SendFileToModule("/local/s.bin", 256);
+    EXPECT_TRUE(result.Ok()) << DescribeOutcome(result).toStdString();
     EXPECT_EQ(Stored("/local/s.bin"), Pattern(256));
     EXPECT_EQ(context.session.replyOverdue, 0);
     for (int i = 0; i < 200; ++i) replies.OverdueTick();
@@ -131,30 +130,29 @@ TEST_F(FileTransfers, DataPhaseFaultsAreFailures)
         const char* what;
         std::uint32_t length;
         std::function<void(zqbsim::Misbehaviour&)> misbehave;
-        TransferStep step;
+        OutcomeKind kind;
     };
     const Case cases[] = {
-        {"data connection refused", 256, [](auto& b) { b.refuseDataMs = 300; }, TransferStep::DataNotConnected},
-        {"dropped after 100 of 256 bytes", 256, [](auto& b) { b.dropDataAfterBytes = 100; }, TransferStep::DataCutShort},
+        {"data connection refused", 256, [](auto& b) { b.refuseDataMs = 300; }, OutcomeKind::Unreachable},
+        {"dropped after 100 of 256 bytes", 256, [](auto& b) { b.dropDataAfterBytes = 100; }, OutcomeKind::CutShort},
         {"dropped after 100 of 300000 bytes", 300000, [](auto& b) { b.dropDataAfterBytes = 100; },
-         TransferStep::DataCutShort},
+         OutcomeKind::CutShort},
         {"reader stalls after 4096 bytes", 2097152, [](auto& b) { b.stallDataAfterBytes = 4096; },
-         TransferStep::DataCutShort},
+         OutcomeKind::CutShort},
     };
     for (const Case& c : cases) {
         zqbsim::Misbehaviour b;
         c.misbehave(b);
         module.SetBehaviour(b);
         Fill(Pattern(static_cast<int>(c.length)));
-        const TransferResult result = transfer.SendFileToModule("/local/cut.bin", c.length);
-        EXPECT_EQ(result.step, c.step) << c.what;
-        EXPECT_FALSE(result.reason.isEmpty()) << c.what;
+        const Outcome result = transfer.SendFileToModule("/local/cut.bin", c.length);
+        EXPECT_EQ(result.kind, c.kind) << c.what << ": " << DescribeOutcome(result).toStdString();
         EXPECT_NE(display.Message(), QStringLiteral("Transfer Length => %1").arg(c.length)) << c.what << ": the user is told";
         EXPECT_FALSE(context.ExchangeBusy);
         module.SetBehaviour({});
         QThread::msleep(350);  // a refused data connection is listened for again
         Fill(Pattern(256));
-        EXPECT_TRUE(transfer.SendFileToModule("/local/next.bin", 256).Sent()) << "after " << c.what;
+        EXPECT_TRUE(transfer.SendFileToModule("/local/next.bin", 256).Ok()) << "after " << c.what;
     }
 }
 
@@ -175,9 +173,9 @@ TEST_F(FileTransfers, NoCommandConnectionComesBetweenTheAnnouncementAndTheEndOfI
     });
     ticks.start(5);
     Fill(Pattern(3 * 1024 * 1024));
-    const TransferResult result = transfer.SendFileToModule("/local/big.bin", 3 * 1024 * 1024);
+    const Outcome result = transfer.SendFileToModule("/local/big.bin", 3 * 1024 * 1024);
     ticks.stop();
-    ASSERT_TRUE(result.Sent()) << result.reason.toStdString();
+    ASSERT_TRUE(result.Ok()) << DescribeOutcome(result).toStdString();
     supervisor.LinkTimerTick();  // the queued command goes out now
     ASSERT_TRUE(module.WaitForFrames(2, 2000));
 

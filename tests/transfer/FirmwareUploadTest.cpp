@@ -16,11 +16,10 @@ protected:
         context.session.modelKnown = 1;
     }
 
-    // The open dialog answers with `path`; `box` is the start of the error box expected then.
-    FirmwareResult Upload(const QString& path, const char* box = nullptr)
+    // The open dialog answers with `path`.
+    Outcome Upload(const QString& path)
     {
         dialogs.ExpectOpenFile(path);
-        if (box) dialogs.ExpectMessageStartingWith(QString::fromLatin1(box));
         return firmware.UploadFirmwareImage();
     }
 
@@ -38,8 +37,11 @@ TEST_F(FirmwareUploads, ImageOfTheFullTwoMebibytesArrivesAndTheSumsAgree)
     const QByteArray image = Pattern(2097152, 3);
     std::uint32_t sum = 0;
     for (const char c : image) sum += static_cast<std::uint8_t>(c);
-    const FirmwareResult result = Upload(WriteFile("fw.bin", image));
-    EXPECT_EQ(result.step, FirmwareStep::ChecksumAsked) << result.reason.toStdString();
+    const Outcome result = Upload(WriteFile("fw.bin", image));
+    EXPECT_TRUE(result.Ok()) << DescribeOutcome(result).toStdString();
+    EXPECT_EQ(result.command, GetImageChecksum) << "the module was asked for its sum";
+    ASSERT_TRUE(context.imageVerdict);
+    EXPECT_TRUE(context.imageVerdict->Ok());
     EXPECT_EQ(Stored("/sys/mcuimg.bin"), image);
 
     const QByteArray announcement = module.Frames().at(0);
@@ -54,7 +56,8 @@ TEST_F(FirmwareUploads, ImageOfTheFullTwoMebibytesArrivesAndTheSumsAgree)
     EXPECT_TRUE(FramesWithCode(ResetModule).empty()) << "the restart meets the running exchange";
 
     EXPECT_EQ(display.panelHistory.at(0), QStringLiteral("MCUImg FileLength => 2097152"));
-    EXPECT_EQ(display.panelHistory.at(1), QStringLiteral("Send MCUImg CheckSum => %1").arg(sum, 8, 16, QLatin1Char('0')).toUpper());
+    EXPECT_EQ(sum, 0x0FF00000u);
+    EXPECT_EQ(display.panelHistory.at(1), QStringLiteral("Send MCUImg CheckSum => 0FF00000"));
     EXPECT_EQ(display.verdicts, std::vector<bool>{true});
     EXPECT_EQ(display.Message(), ChecksumMatchText);
     EXPECT_EQ(pauses.pauses, (std::vector<int>{3000, 2000}));
@@ -68,7 +71,10 @@ TEST_F(FirmwareUploads, UnknownModelTakesTheLegacyPathAndEndsWithTheAnnouncedSum
 {
     context.session.modelKnown = 0;
     const QByteArray image = Pattern(700);
-    EXPECT_EQ(Upload(WriteFile("old.bin", image)).step, FirmwareStep::LegacySent);
+    const Outcome legacy = Upload(WriteFile("old.bin", image));
+    EXPECT_TRUE(legacy.Ok());
+    EXPECT_EQ(legacy.command, SendImageChecksum) << "the old way gives no verdict";
+    EXPECT_FALSE(context.imageVerdict);
     EXPECT_EQ(Stored("mcuimg.bin"), image);
     const QByteArray announcement = module.Frames().at(0);
     ASSERT_EQ(announcement.size(), 40);
@@ -94,23 +100,25 @@ TEST_F(FirmwareUploads, FilesThatCannotBeSentWholeAreRefusedBeforeAnythingIsSent
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     const struct {
         QString path;
-        const char* box;  // the start of the error box, or none
+        OutcomeKind kind;  // too large: an input error the panel states; else the file at fault
+        const char* rule;
     } cases[] = {
-        {huge, nullptr},
-        {oneTooMany, nullptr},
-        {WriteFile("empty.bin", {}), "Cannot use file"},
-        {dir.path(), "Cannot open file"},
-        {fifo, "Cannot open file"},
+        {huge, OutcomeKind::InputError, "File Lengths > Buffer Size, Abort!"},
+        {oneTooMany, OutcomeKind::InputError, "File Lengths > Buffer Size, Abort!"},
+        {WriteFile("empty.bin", {}), OutcomeKind::FileError, "It is empty."},
+        {dir.path(), OutcomeKind::FileError, "It is not a regular file."},
+        {fifo, OutcomeKind::FileError, "It is not a regular file."},
         // A regular file that reads shorter than the size it reports: stale buffer bytes would
         // go out in place of the rest, with a sum that still matches.
-        {QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"), "Cannot read file"},
+        {QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"), OutcomeKind::FileError, "Only "},
     };
     Fill(QByteArray(64, '\x5A'));
     for (const auto& c : cases) {
         if (!QFileInfo(c.path).exists()) continue;
-        const FirmwareResult result = Upload(c.path, c.box);
-        EXPECT_EQ(result.step, FirmwareStep::FileRefused) << c.path.toStdString();
-        if (!c.box) {
+        const Outcome result = Upload(c.path);
+        EXPECT_EQ(result.kind, c.kind) << c.path.toStdString();
+        EXPECT_TRUE(result.rule.startsWith(QLatin1String(c.rule))) << result.rule.toStdString();
+        if (c.kind == OutcomeKind::InputError) {
             EXPECT_EQ(display.Message(), ImageTooLargeText);
             EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(context.TransferBuffer()), 64), QByteArray(64, '\x5A'))
                 << "an image too large never touches the buffer";
@@ -122,7 +130,7 @@ TEST_F(FirmwareUploads, FilesThatCannotBeSentWholeAreRefusedBeforeAnythingIsSent
 TEST_F(FirmwareUploads, CancelledDialogSendsNothing)
 {
     dialogs.ExpectOpenFile(std::nullopt);
-    EXPECT_EQ(firmware.UploadFirmwareImage().step, FirmwareStep::Cancelled);
+    EXPECT_EQ(firmware.UploadFirmwareImage().kind, OutcomeKind::Declined);
     EXPECT_EQ(module.ConnectionCount(), 0);
 }
 
@@ -134,6 +142,9 @@ TEST_F(FirmwareUploads, DifferentSumFromTheModuleIsAFailure)
     Upload(WriteFile("fw.bin", Pattern(5000)));
     EXPECT_EQ(display.verdicts, std::vector<bool>{false});
     EXPECT_EQ(display.Message(), ChecksumMismatchText);
+    ASSERT_TRUE(context.imageVerdict);
+    EXPECT_EQ(context.imageVerdict->kind, OutcomeKind::VerdictMismatch);
+    EXPECT_EQ(context.imageVerdict->done, 0x12345678u);
 }
 
 // A module that never answers the check is asked three more times, whatever the link timer does
@@ -157,6 +168,7 @@ TEST_F(FirmwareUploads, UnansweredCheckIsAskedThreeTimesMoreThenFails)
                                  RetryTimeoutText}));
     EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 4u);
     EXPECT_EQ(display.verdicts, (std::vector<bool>{true, false}));
+    EXPECT_EQ(display.verdictKinds.back(), OutcomeKind::NoReply);
     EXPECT_EQ(context.session.commandInFlight, 0);
 }
 

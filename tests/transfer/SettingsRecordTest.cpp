@@ -104,7 +104,7 @@ TEST_F(SettingsFileWrites, TheModulesOwnRecordGoesBackWithOnlyThePatchChanged)
     DeviceConfigRecord expected = module.State().configRecord;
     PatchLocation(context.session.deviceConfigRecord, "Bay 4");
     PatchLocation(expected, "Bay 4");
-    ASSERT_TRUE(SendConfigRecord(link, transfer).Sent());
+    ASSERT_TRUE(link.Settings().WriteRecord(context.session.deviceConfigRecord).Ok());
     EXPECT_EQ(Stored(SettingsFileName), Bytes(expected, 0, 256));
 }
 
@@ -113,17 +113,17 @@ TEST_F(SettingsFileWrites, TheModulesOwnRecordGoesBackWithOnlyThePatchChanged)
 TEST_F(SettingsFileWrites, NoWriteUntilAWholeRecordCame)
 {
     StartModule();
-    EXPECT_EQ(SendConfigRecord(link, transfer).step, TransferStep::BadRequest) << "before any link record";
+    EXPECT_EQ(link.Settings().WriteRecord({}).kind, OutcomeKind::NotReadYet) << "before any link record";
 
     zqbsim::Misbehaviour cut;
     cut.replyLength = 300;  // the record would start at 250 and end at 505
     module.SetBehaviour(cut);
     ExchangeGetLink();
-    EXPECT_EQ(context.session.linked, 1) << "the front of the record is taken as usual";
-    EXPECT_EQ(context.session.deviceConfigRecord, DeviceConfigRecord{}) << "but not the settings";
-    const TransferResult refused = SendConfigRecord(link, transfer);
-    EXPECT_EQ(refused.step, TransferStep::BadRequest);
-    EXPECT_EQ(refused.reason, SettingsNotReadText);
+    EXPECT_EQ(context.session.linked, 0) << "a record cut short is taken not at all";
+    EXPECT_EQ(context.session.deviceConfigRecord, DeviceConfigRecord{});
+    const Outcome refused = link.Settings().WriteRecord(context.session.deviceConfigRecord);
+    EXPECT_EQ(refused.kind, OutcomeKind::NotReadYet);
+    EXPECT_EQ(FailureReason(refused), SettingsNotReadText);
     EXPECT_EQ(module.Files().count(SettingsFileName), 0u);
 }
 

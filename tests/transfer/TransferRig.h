@@ -37,7 +37,11 @@ private:
 // File transfer and firmware upload on the console's link to a simulated module.
 class TransferRig : public ProtocolRig {
 protected:
-    TransferRig() { pauses.realMs = 20; }
+    TransferRig()
+    {
+        pauses.realMs = 20;
+        link.ShowProgressOn(progress);
+    }
 
     // `bytes` at the start of TransferBuffer.
     void Fill(const QByteArray& bytes)
@@ -60,8 +64,8 @@ protected:
     }
 
     RecordingProgress progress{context};
-    FileTransfer transfer{link, progress};
-    FirmwareUpload firmware{link, transfer};
+    FileTransfer& transfer = link.Transfer();
+    FirmwareUpload& firmware = link.Firmware();
     QTemporaryDir dir;
 };
 

@@ -30,7 +30,4 @@ QStringList ProgramArguments(int argc, char** argv);
 QString ConsoleUsage();
 QString ConsoleVersion();
 
-// "10.0.5." for "10.0.5.20": the module's network as the host check sees it.
-QString PrefixOfAddress(const QString& address);
-
 }  // namespace zqb

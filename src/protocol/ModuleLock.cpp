@@ -1,4 +1,4 @@
-#include "link/ModuleLock.h"
+#include "protocol/ModuleLock.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/ConsoleOptions.h"
+#include "link/ConsoleOptions.h"
 
 #include "link/ModuleAddress.h"
 
@@ -77,10 +77,6 @@ QStringList ProgramArguments(int argc, char** argv)
     return arguments;
 }
 
-QString PrefixOfAddress(const QString& address)
-{
-    const QStringList parts = address.split(QLatin1Char('.'));
-    return parts.mid(0, 3).join(QLatin1Char('.')) + QLatin1Char('.');
-}
+
 
 }  // namespace zqb

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QElapsedTimer>
 
-#include "link/ModuleLock.h"
+#include "protocol/ModuleLock.h"
 
 namespace zqb::test {
 namespace {

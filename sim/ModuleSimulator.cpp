@@ -9,6 +9,7 @@
 #include <utility>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <QTcpServer>
@@ -101,6 +102,8 @@ private:
         if (logGeneration_ == shared_.logGeneration && logIndex_ < shared_.log.size()) change(shared_.log[logIndex_]);
     }
     void LogClosed();
+    // Notes, before the socket goes, what the stack took but nobody read.
+    void NoteAcknowledged();
 
     Server& server_;
     Shared& shared_;
@@ -120,6 +123,7 @@ private:
     std::optional<logic::Announcement> data_;
     qint64 received_ = 0;
     qint64 dropAfter_ = -1;
+    bool resetAfterAll_ = false;
     qint64 stallAfter_ = -1;
     int stallCloseMs_ = 0;
     bool stalled_ = false;
@@ -324,6 +328,7 @@ Connection::Connection(Server& server, Shared& shared, QTcpSocket* socket, std::
     if (data_) {
         std::lock_guard lock(shared_.mutex);
         dropAfter_ = shared_.behaviour.dropDataAfterBytes;
+        resetAfterAll_ = shared_.behaviour.resetDataAfterAll;
         stallAfter_ = shared_.behaviour.stallDataAfterBytes;
         stallCloseMs_ = shared_.behaviour.stallDataCloseMs;
     }
@@ -337,8 +342,20 @@ Connection::~Connection()
 {
     // A module that goes away with part of a file unread resets the data connection.
     if (!gone_ && data_ && received_ < static_cast<qint64>(data_->length)) ResetOnClose();
+    if (!gone_) NoteAcknowledged();
     LogClosed();
     server_.Forget(this);
+}
+
+void Connection::NoteAcknowledged()
+{
+    if (closeLogged_) return;
+    const int fd = static_cast<int>(socket_->socketDescriptor());
+    int queued = 0;
+    if (fd < 0 || ::ioctl(fd, FIONREAD, &queued) != 0) queued = 0;
+    const qint64 unread = socket_->bytesAvailable() + queued;
+    std::lock_guard lock(shared_.mutex);
+    Log([&](ConnectionRecord& r) { r.bytesAcknowledged = r.bytesReceived + unread; });
 }
 
 void Connection::LogClosed()
@@ -379,6 +396,7 @@ void Connection::OnDisconnected()
 void Connection::Drop()
 {
     if (gone_) return;
+    NoteAcknowledged();
     // Part of a file left unread: the close resets the connection, as the module's does.
     if (data_ && received_ < static_cast<qint64>(data_->length)) ResetOnClose();
     gone_ = true;
@@ -559,8 +577,12 @@ void Connection::TakeDataBytes()
     if (received_ >= length) {
         // Anything past the announced length is not part of the file.
         const QByteArray surplus = socket_->readAll();
-        std::lock_guard lock(shared_.mutex);
-        Log([&](ConnectionRecord& r) { r.bytesReceived += surplus.size(); });
+        {
+            std::lock_guard lock(shared_.mutex);
+            Log([&](ConnectionRecord& r) { r.bytesReceived += surplus.size(); });
+        }
+        // Some stacks end a connection they are done with by a reset, not a close.
+        if (resetAfterAll_) ResetConnection();
     } else if (dropAfter_ >= 0 && received_ >= dropAfter_) {
         ResetConnection();
     } else if (stallAfter_ >= 0 && received_ >= stallAfter_) {

@@ -90,9 +90,11 @@ struct Misbehaviour {
     int replyLength = 0;                 // pad (or cut) every reply to this many bytes; 0 = natural
     bool closeWithoutReply = false;      // read the frame, then close at once
     int dropDataAfterBytes = -1;         // data connection: close after this many bytes (-1 = never)
+    bool resetDataAfterAll = false;      // data connection: take every byte of the file, then reset it
     std::optional<std::uint8_t> echoOverride;  // reply byte 4 other than the command's code
     std::optional<std::uint32_t> imageSumOverride;  // answer GetImageChecksum with this sum
     std::set<std::uint8_t> silentFor;            // like `silent`, for these command codes only
+    std::set<std::uint8_t> badMagicFor;          // like `badMagic`, for these command codes only
     std::map<std::uint8_t, int> replyDelayFor;   // per command code; wins over `replyDelayMs`
     // A restart (ResetModule, SetWifiMode, ClearFlashConfig) takes the module off the network
     // this long: once its reply is out, every connection closes and connects are refused, then
@@ -115,6 +117,9 @@ struct ConnectionRecord {
     std::optional<std::uint8_t> code;  // command connections, once byte 4 arrived
     QByteArray fileName;               // data connections: the announced file
     qint64 bytesReceived = 0;          // everything read, past the frame or file included
+    // Everything the module's TCP stack took, read or not: what was read, and what still waited
+    // unread in the stack when the connection ended. The PC's side sees these bytes acknowledged.
+    qint64 bytesAcknowledged = 0;
     // Openings and closes draw from one counter, so any two events compare; 0 = still open.
     std::uint64_t openedSeq = 0;
     std::uint64_t closedSeq = 0;

@@ -538,7 +538,7 @@ std::uint32_t ByteSum(const QByteArray& bytes, std::uint32_t start)
 QByteArray ShapeReply(QByteArray reply, std::uint8_t code, const Misbehaviour& b)
 {
     if (code == GetImageChecksum && b.imageSumOverride && reply.size() >= 10) Put32(reply, 6, *b.imageSumOverride);
-    if (b.badMagic && reply.size() > 3) reply[3] = static_cast<char>(0xA6);
+    if ((b.badMagic || b.badMagicFor.count(code) > 0) && reply.size() > 3) reply[3] = static_cast<char>(0xA6);
     if (b.echoOverride && reply.size() > 4) reply[4] = static_cast<char>(*b.echoOverride);
     if (reply.size() > 5) {
         if (auto it = b.statusFor.find(code); it != b.statusFor.end())

@@ -62,7 +62,6 @@ int main(int argc, char** argv)
     zqb::ThreadPauses pauses;
     QTemporaryDir locks;
     zqb::ModuleLink link(hostNetwork, dialogs, pauses, locks.path().toStdString());
-    zqb::SessionContext& context = link.Context();
     link.AimAt(QStringLiteral("127.0.0.1"), module->Port());
     hostNetwork.SetCountWiredAdapters(true);
 

@@ -216,10 +216,9 @@ QString DescribeOutcome(const Outcome& o)
     case OutcomeKind::VerdictMismatch:
         if (o.command != GetImageChecksum)
             return QStringLiteral("the module acknowledged %1, but reports %2 where %3 was asked").arg(name).arg(o.done).arg(o.total);
-        return QStringLiteral("the module's byte sum %1 differs from the image's %2")
-            .arg(o.done, 8, 16, QLatin1Char('0'))
-            .arg(o.total, 8, 16, QLatin1Char('0'))
-            .toUpper();
+        return QStringLiteral("the module's checksum %1 differs from the image's %2")
+            .arg(QStringLiteral("%1").arg(o.done, 8, 16, QLatin1Char('0')).toUpper(),
+                 QStringLiteral("%1").arg(o.total, 8, 16, QLatin1Char('0')).toUpper());
     case OutcomeKind::NotReadYet:
         return QStringLiteral("%1 have not been read since it started or was reset; link it again first").arg(o.field);
     case OutcomeKind::Busy:

@@ -64,7 +64,7 @@ void ReplyHandler::HandleReply(std::size_t length)
     const std::uint8_t code = s.commandInFlight;
     if (code == NoCommand) {
         // A status the module sends on its own, or the answer to a file announcement.
-        if (length >= IoStatusReply::currentRange.End() && context_.replyBuffer[CodeOffset] == GetIoStatus &&
+        if (length >= IoStatusReply::dacCode.End() && context_.replyBuffer[CodeOffset] == GetIoStatus &&
             context_.replyBuffer[StatusOffset] == StatusAcknowledged) {
             s.doState = Byte(IoStatusReply::doBits);
             s.diState = Byte(IoStatusReply::diBits);

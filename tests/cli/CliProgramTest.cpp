@@ -2,6 +2,7 @@
 // keeps two of them off one module.
 #include <QCoreApplication>
 #include <QJsonDocument>
+#include <QDir>
 #include <QProcess>
 
 #include "cli/CliRig.h"
@@ -99,7 +100,9 @@ TEST_F(CliProgram, JsonStatusParsesBack)
 TEST_F(CliProgram, ProgramFindingTheModuleInAFileWriteIsTurnedAway)
 {
     ModuleLock held;
-    held.Aim(lockDir.path().toStdString(), "127.0.0.1", module.Port());
+    // The program keeps its locks in $XDG_RUNTIME_DIR/zqb.
+    held.Aim(lockDir.path().toStdString() + "/zqb", "127.0.0.1", module.Port());
+    QDir(lockDir.path()).mkdir(QStringLiteral("zqb"));
     ASSERT_EQ(held.Exclusive(0), ModuleLock::Attempt::Taken);
     const Finished run = Run({"--module", moduleText, "status"});
     EXPECT_EQ(run.status, 1);

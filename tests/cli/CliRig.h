@@ -99,7 +99,7 @@ public:
         if (withModule) arguments = QStringList{QStringLiteral("--module"), moduleText} + arguments;
         terminal.out.clear();
         terminal.err.clear();
-        CliServices services{terminal, pauses, [this] { return MakeHost(); }, lockDir.path(), &stop, firmwareTickMs};
+        CliServices services{terminal, pauses, [this] { return MakeHost(); }, lockDir.path(), &stop, firmwareTickMs, {}};
         CliRun run;
         run.status = RunCli(arguments, services);
         run.out = QString::fromUtf8(terminal.out);

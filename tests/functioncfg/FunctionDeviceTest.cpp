@@ -95,41 +95,45 @@ TEST_F(FunctionOnDevice, WrittenFunctionReadsBackUnchanged)
     EXPECT_EQ(Snapshot(), written);
 }
 
-TEST_F(FunctionOnDevice, RefusedWriteShowsNoDoneBox)
-{
-    zqbsim::Misbehaviour refuse;
-    refuse.statusFor[SetFunctionConfig] = 5;
-    module.SetBehaviour(refuse);
-    form.SpeedButton8Click();
-    ASSERT_TRUE(module.WaitForFrames(1, 2000));
-    EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_NE(display.Message(), "Set Function Cfg. done!");
-    EXPECT_EQ(context.session.commandInFlight, SetFunctionConfig) << "a refusal leaves the command in flight";
-}
-
-TEST_F(FunctionOnDevice, BadMagicShowsNoDoneBox)
-{
-    zqbsim::Misbehaviour bad;
-    bad.badMagic = true;
-    module.SetBehaviour(bad);
-    form.SpeedButton10Click();
-    EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(display.Message(), InvalidHeaderText);
-}
-
-TEST_F(FunctionOnDevice, ConnectFailureShowsOnlyConnectTimeout)
+// A write or read that fails says so in a box of the function window, where it was pressed; the
+// "done!" box is for success only, and the controls keep what they showed.
+TEST_F(FunctionOnDevice, FailuresAreBoxedWhereThePressWas)
 {
     ApplyRecord(ExampleRecord());
     const QStringList before = Snapshot();
-    zqbsim::Misbehaviour refuse;
-    refuse.refuseConnections = true;
-    module.SetBehaviour(refuse);
-    form.SpeedButton8Click();
-    EXPECT_EQ(display.Message(), ConnectTimeoutText);
-    form.SpeedButton10Click();
-    EXPECT_EQ(display.Message(), ConnectTimeoutText);
-    EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(Snapshot(), before);
+    const auto refusing = [](zqbsim::Misbehaviour& b) { b.statusFor[SetFunctionConfig] = 5; };
+    const auto badMagic = [](zqbsim::Misbehaviour& b) { b.badMagic = true; };
+    const auto noConnection = [](zqbsim::Misbehaviour& b) { b.refuseConnections = true; };
+    const struct {
+        const char* what;
+        std::function<void(zqbsim::Misbehaviour&)> misbehave;
+        bool write;
+        const char* box;
+        QString panel;
+    } cases[] = {
+        {"refused write", refusing, true, "Function Config write failed,\n    . the device refused it (status 5).",
+         QStringLiteral("Set Function Cfg. refused (status 5)")},
+        {"bad magic on a read", badMagic, false, "Function Config read failed,\n    . the device answered with an invalid reply.",
+         InvalidHeaderText},
+        {"no connection for a write", noConnection, true,
+         "Function Config write failed,\n    . the device did not accept a connection.", ConnectTimeoutText},
+        {"no connection for a read", noConnection, false,
+         "Function Config read failed,\n    . the device did not accept a connection.", ConnectTimeoutText},
+    };
+    for (const auto& c : cases) {
+        zqbsim::Misbehaviour b;
+        c.misbehave(b);
+        module.SetBehaviour(b);
+        dialogs.ExpectMessage(QString::fromLatin1(c.box), FunctionFailureCaption, MessageIcon::Error);
+        if (c.write)
+            form.SpeedButton8Click();
+        else
+            form.SpeedButton10Click();
+        EXPECT_EQ(display.Message(), c.panel) << c.what;
+        EXPECT_EQ(Snapshot(), before) << c.what;
+        EXPECT_FALSE(context.ExchangeBusy);
+    }
+    EXPECT_EQ(dialogs.shown.size(), 4u) << "one failure box each, no done box";
 }
 
 TEST_F(FunctionOnDevice, ButtonsDoNothingWhileAnExchangeRuns)

@@ -296,35 +296,53 @@ TEST_F(ReplyHandling, ImageChecksumVerdictComparesTheLow32BitsOfTheSum)
     EXPECT_EQ(display.Message(), QStringLiteral("Update F/W fail with Error! Please retry again."));
     EXPECT_EQ(display.verdicts, (std::vector<bool>{true, false}));
 
-    display.SetPanelText(StatusPanel::Message, QString());
+    // Another echo is not the answer: it is said, and the check is asked again on its schedule.
     Handle(GetImageChecksum, Reply(GetLink, 6, Hex("00 00 12 34")));
-    EXPECT_EQ(display.Message(), QString()) << "another echo is not the answer";
+    EXPECT_EQ(display.Message(), QStringLiteral("Get F/W CheckSum invalid reply"));
+    EXPECT_EQ(display.verdicts.size(), 2u);
+    EXPECT_EQ(context.session.replyOverdue, 1);
+    EXPECT_EQ(context.session.commandInFlight, GetImageChecksum);
+    // A refusal is the module's answer: the check ends as failed, with no sums compared.
     Handle(GetImageChecksum, Reply(GetImageChecksum, 3, Hex("00 00 12 34")));
-    EXPECT_EQ(display.verdicts.size(), 2u) << "no verdict without the module's sum";
+    EXPECT_EQ(display.verdicts, (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(display.verdictKinds.back(), OutcomeKind::Refused);
     EXPECT_EQ(display.Message(), QStringLiteral("Get F/W CheckSum refused (status 3)"));
     EXPECT_EQ(context.session.commandInFlight, 0);
 }
 
-TEST_F(ReplyHandling, ShortReplyReadsTheMissingFieldsAsZero)
+// A reply that ends before the fields read changes nothing: zeros where the module sent nothing
+// are no values. A link record in two pieces is read with its first piece only.
+TEST_F(ReplyHandling, CutShortLinkRecordChangesNothing)
 {
     StartModule();
-    context.session.hostAddress = QStringLiteral("127.0.0.1");
     context.session.commandInFlight = GetLink;
     context.commandFrame[CodeOffset] = GetLink;
     transport.ExchangeCommand(7);
     ASSERT_EQ(context.session.linked, 1);
-    ASSERT_FALSE(context.session.locationText.isEmpty());
+    const DeviceSession before = context.session;
+    const QString firmware = display.PanelText(StatusPanel::Firmware);
+    context.session.linked = 0;
 
-    zqbsim::Misbehaviour cut;
-    cut.replyLength = 17;  // up to the MAC address
-    module.SetBehaviour(cut);
-    context.session.commandInFlight = GetLink;
-    transport.ExchangeCommand(7);
-    EXPECT_EQ(context.session.replyLength, 17);
-    EXPECT_TRUE(context.session.locationText.isEmpty());
-    EXPECT_EQ(context.session.modbusPort, 0);
-    EXPECT_EQ(display.PanelText(StatusPanel::Firmware), QStringLiteral("FW: V00.00"));
-    EXPECT_EQ(context.session.linked, 1);
+    for (const int cut : {17, 120, 505}) {
+        zqbsim::Misbehaviour split;
+        split.splitPieces = {cut};
+        split.pieceDelayMs = 40;
+        module.SetBehaviour(split);
+        context.session.commandInFlight = GetLink;
+        transport.ExchangeCommand(7);
+        EXPECT_EQ(context.session.replyLength, cut);
+        EXPECT_EQ(context.session.linked, 0) << cut << ": a cut record links nothing";
+        EXPECT_EQ(context.session.locationText, before.locationText) << cut;
+        EXPECT_EQ(context.session.modbusPort, before.modbusPort) << cut;
+        EXPECT_EQ(context.session.staSsid, before.staSsid) << cut;
+        EXPECT_EQ(context.session.staKeyType, before.staKeyType) << cut;
+        EXPECT_EQ(context.session.staticIpEnabled, before.staticIpEnabled) << cut;
+        EXPECT_EQ(context.session.deviceConfigRecord, before.deviceConfigRecord) << cut;
+        EXPECT_EQ(display.PanelText(StatusPanel::Firmware), firmware) << cut;
+        EXPECT_EQ(display.Message(), QStringLiteral("Get Link invalid reply")) << cut;
+        EXPECT_TRUE(display.details[StatusPanel::Message].contains(QStringLiteral("cut short (%1 of 506 bytes)").arg(cut)))
+            << display.details[StatusPanel::Message].toStdString();
+    }
 }
 
 }  // namespace

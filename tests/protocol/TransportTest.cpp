@@ -11,10 +11,9 @@ namespace {
 
 class Transport : public ProtocolRig {
 protected:
-    void SendGetIoStatus()
+    Outcome SendGetIoStatus()
     {
-        ASSERT_TRUE(BeginCommand(context, GetIoStatus));
-        transport.ExchangeCommand(BuildGetIoStatus(context.commandFrame));
+        return transport.Exchange(GetIoStatus, [](CommandFrame& f) { return BuildGetIoStatus(f); });
     }
 };
 
@@ -108,9 +107,14 @@ TEST_F(Transport, ReplyInPiecesIsHandledWithWhatHadArrived)
     context.replyBuffer.fill(0x77);
     SendGetIoStatus();
     EXPECT_EQ(context.session.replyLength, 6);
-    EXPECT_EQ(context.replyBuffer[6], 0) << "the rest of the reply had not come: it reads as zero";
+    EXPECT_EQ(context.replyBuffer[6], 0) << "the rest of the reply had not come";
+    // Too short for the fields read: zeros are no values, nothing is taken, the user is told and
+    // the command stays in flight for the link timer to give up.
     EXPECT_EQ(context.session.doState, 0);
-    EXPECT_EQ(context.session.commandInFlight, 0) << "status 6 had arrived, so the row applied";
+    EXPECT_EQ(display.showDigitalIoCalls, 0);
+    EXPECT_EQ(context.session.commandInFlight, GetIoStatus);
+    EXPECT_EQ(display.Message(), QStringLiteral("Get IO Status invalid reply"));
+    EXPECT_EQ(context.outcomes.Last(1).front().outcome.kind, OutcomeKind::InvalidReply);
     EXPECT_EQ(context.replyBuffer[ReplyClearedBytes], 0x77) << "only the first 250 bytes are cleared";
 }
 

@@ -94,9 +94,9 @@ TEST_F(SetupFailures, UndeliveredWifiModeLeavesTheRecordAsItWas)
     EXPECT_EQ(context.session.deviceConfigRecord, before);
 
     // Nor a location whose file did not arrive.
-    zqbsim::Misbehaviour dropping;
-    dropping.dropDataAfterBytes = 10;
-    module.SetBehaviour(dropping);
+    zqbsim::Misbehaviour noData;
+    noData.refuseDataMs = 300;
+    module.SetBehaviour(noData);
     dialogs.ExpectMessageStartingWith(QStringLiteral("Modify Location string"), MessageAnswer::Yes);
     dialogs.ExpectMessageStartingWith(QStringLiteral("Location string write failed,"));
     EXPECT_EQ(setup.Image6Click(), ActionOutcome::Failed);

@@ -34,6 +34,8 @@ std::uint8_t LinkSupervisor::PrepareLink()
     display_.SetModelColour(ColourRed);
     display_.SetLocationText(QString());
     s.linked = 0;
+    // The trend and the diagnostics see a lost network among the outcomes.
+    context_.outcomes.Record(NetworkOutcome());
     return 0;
 }
 
@@ -44,13 +46,16 @@ std::uint8_t LinkSupervisor::RequestLink()
     return 1;
 }
 
+Outcome LinkSupervisor::NetworkOutcome() const
+{
+    if (lastMatches_ == 1) return Outcome::Done();
+    return Outcome::NotReached(0, lastMatches_ == 0 ? Unreached::NoNetwork : Unreached::SeveralNetworks);
+}
+
 Outcome LinkSupervisor::CheckNetwork()
 {
-    if (PrepareLink() == 1) return Outcome::Done();
-    const Outcome outcome =
-        Outcome::NotReached(0, lastMatches_ == 0 ? Unreached::NoNetwork : Unreached::SeveralNetworks);
-    context_.outcomes.Record(outcome);
-    return outcome;
+    PrepareLink();
+    return NetworkOutcome();
 }
 
 void LinkSupervisor::AimAt(const QString& address, std::uint16_t port)

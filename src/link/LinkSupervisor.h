@@ -49,6 +49,8 @@ private:
     // Whether another program holds the module for a file write: the periodic poll then waits,
     // and the message panel says why.
     bool ModuleHeldElsewhere();
+    // The last network check as an outcome.
+    Outcome NetworkOutcome() const;
 
     SessionContext& context_;
     DeviceDisplay& display_;

@@ -135,13 +135,30 @@ TEST(CliArguments, MistakesAreRefusedWithAReason)
     }
 }
 
-// A key given on the command line is never repeated, even in part, in a complaint about it.
-TEST(CliArguments, ComplaintsDoNotRepeatALongKey)
+// A key given on the command line is never repeated, even in part, in a complaint about it: not
+// as a word, and not when it begins with '-' and looks like an option after a command that takes
+// a key. After "--" such a key is taken as it is.
+TEST(CliArguments, ComplaintsDoNotRepeatAKey)
 {
     const QString key = QStringLiteral("my-very-secret-wifi-password-of-some-length");
-    const auto result = ParseArguments({"settings", "set", key});
-    ASSERT_TRUE(std::holds_alternative<UsageError>(result));
-    EXPECT_FALSE(std::get<UsageError>(result).message.contains(key.left(6)));
+    const struct {
+        QStringList arguments;
+        QString secret;
+    } refused[] = {
+        {{"settings", "set", key}, key},
+        {{"web-key", "-abcd"}, "-abcd"},
+        {{"--json", "web-key", "-abcdef", "--yes"}, "-abcdef"},
+        {{"settings", "set", "-sta-key=secret12"}, "secret12"},
+    };
+    for (const auto& c : refused) {
+        const auto result = ParseArguments(c.arguments);
+        ASSERT_TRUE(std::holds_alternative<UsageError>(result)) << c.arguments.join(' ').toStdString();
+        const QString said = std::get<UsageError>(result).message;
+        EXPECT_FALSE(said.contains(c.secret.left(5))) << said.toStdString();
+    }
+    const auto taken = ParseArguments({"web-key", "--", "-abcd"});
+    ASSERT_TRUE(std::holds_alternative<Invocation>(taken));
+    EXPECT_EQ(std::get<Invocation>(taken).webKey, QStringLiteral("-abcd"));
 }
 
 // Arguments made of the program's own words in any order: always an invocation or a reason.

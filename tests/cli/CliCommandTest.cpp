@@ -2,6 +2,11 @@
 // and as JSON, and the exit status when something fails.
 #include <thread>
 
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -326,6 +331,75 @@ TEST_F(CliCommands, BackupThenRestoreWritesBackTheSameBytes)
     EXPECT_EQ(module.Files().at("/local/syscfg.cfg").data, before) << "byte for byte";
 }
 
+// Files zqb writes: whole or not at all (a write that fails for real, here at the file size limit,
+// leaves the old file as it was and ends with status 2), never over what is not a regular file,
+// settings backups readable by their owner alone, and a name in any bytes written to that name.
+TEST_F(CliCommands, FilesAreWrittenWholeOrNotAtAll)
+{
+    const QByteArray old = "the old backup, kept";
+    const auto writeOld = [&](const QString& path) {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(old);
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
+    };
+    const QString fifo = FilePath(QStringLiteral("pipe.cfg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        const char* what;
+        QStringList arguments;
+        std::function<void()> arrange;
+        rlim_t sizeLimit;  // RLIM_INFINITY: none
+        int status;
+        const char* said;
+    } cases[] = {
+        {"backup on a full disk", {"settings", "backup", FilePath("full.cfg")}, [&] { writeOld(FilePath("full.cfg")); }, 100,
+         ExitUsage, "cannot write"},
+        {"function on a full disk", {"function", "save", FilePath("full.zcf")}, [&] { writeOld(FilePath("full.zcf")); }, 10,
+         ExitUsage, "cannot write"},
+        {"backup into a pipe", {"settings", "backup", fifo}, [] {}, RLIM_INFINITY, ExitUsage, "not a regular file"},
+        {"backup over a readable file", {"settings", "backup", FilePath("shared.cfg")}, [&] { writeOld(FilePath("shared.cfg")); },
+         RLIM_INFINITY, ExitDone, ""},
+    };
+    for (const auto& c : cases) {
+        c.arrange();
+        const QString target = c.arguments.last();
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = before;
+        limited.rlim_cur = c.sizeLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        const CliRun run = Run(c.arguments);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.said))) << c.what << ": " << run.err.toStdString();
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0) << c.what;
+        if (c.status != ExitDone) {
+            EXPECT_TRUE(run.out.isEmpty()) << c.what;
+            if (S_ISREG(info.st_mode)) {
+                EXPECT_EQ(Read(target), old) << c.what << ": the old file stays";
+            }
+            EXPECT_EQ(S_ISFIFO(info.st_mode), target == fifo) << c.what;
+        } else {
+            EXPECT_EQ(Read(target).size(), 256) << c.what;
+            EXPECT_EQ(info.st_mode & 0777, 0600u) << c.what << ": a backup holds both Wi-Fi keys";
+        }
+    }
+    const QStringList leftovers = QDir(files.path()).entryList(QDir::Hidden | QDir::Files);
+    EXPECT_FALSE(leftovers.join(' ').contains(QLatin1String(".full"))) << "no temporary file is left behind";
+
+    // A name that is no valid UTF-8 names that very file.
+    const QByteArray name = QFile::encodeName(files.path()) + "/b\xFF\xFE.cfg";
+    const CliRun odd = Run({"settings", "backup", QString::fromLocal8Bit(name)}, true, {"settings", "backup", name});
+    EXPECT_EQ(odd.status, ExitDone) << odd.err.toStdString();
+    struct stat info {};
+    EXPECT_EQ(::stat(name.constData(), &info), 0) << "the file has the bytes it was given";
+    EXPECT_EQ(info.st_size, 256);
+}
+
 TEST_F(CliCommands, RestoreTakesOnlyASettingsRecordAndAsksFirst)
 {
     // A record the module could hold: its own, with a new location.
@@ -499,7 +573,8 @@ TEST_F(CliCommands, FirmwareEndsWithTheModulesVerdict)
         int checksumRequests;
     } cases[] = {
         {"sums agree", [](zqbsim::Misbehaviour&) {}, ExitDone, "", 1},
-        {"sums differ", [](zqbsim::Misbehaviour& b) { b.imageSumOverride = 0x12345678; }, ExitRefused, "checksum differs", 1},
+        {"sums differ", [](zqbsim::Misbehaviour& b) { b.imageSumOverride = 0x12345678; }, ExitRefused,
+         "the module's checksum 12345678 differs from the image's 0009B9AC", 1},
         {"never answered", [](zqbsim::Misbehaviour& b) { b.silentFor = {GetImageChecksum}; }, ExitUnreachable,
          "did not answer Get F/W CheckSum", 4},
         {"check refused", [](zqbsim::Misbehaviour& b) { b.statusFor = {{GetImageChecksum, 4}}; }, ExitRefused,

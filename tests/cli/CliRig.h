@@ -93,15 +93,17 @@ public:
         moduleText = address.toString() + QStringLiteral(":%1").arg(module.Port());
     }
 
-    // Runs "zqb --module <the simulator> ARGUMENTS".
-    CliRun Run(QStringList arguments, bool withModule = true)
+    // Runs "zqb --module <the simulator> ARGUMENTS"; `raw`, when given, holds the arguments'
+    // bytes as a program would receive them.
+    CliRun Run(QStringList arguments, bool withModule = true, QList<QByteArray> raw = {})
     {
         if (withModule) arguments = QStringList{QStringLiteral("--module"), moduleText} + arguments;
+        if (withModule && !raw.isEmpty()) raw = QList<QByteArray>{"--module", moduleText.toLatin1()} + raw;
         terminal.out.clear();
         terminal.err.clear();
         CliServices services{terminal, pauses, [this] { return MakeHost(); }, lockDir.path(), &stop, firmwareTickMs, {}};
         CliRun run;
-        run.status = RunCli(arguments, services);
+        run.status = RunCli(arguments, services, raw);
         run.out = QString::fromUtf8(terminal.out);
         run.err = QString::fromUtf8(terminal.err);
         return run;

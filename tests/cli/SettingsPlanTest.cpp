@@ -123,6 +123,11 @@ TEST(SettingsPlans, AnyRefusedValueRefusesTheWholeSet)
         {{"modbus-port=13577"}, false, "Port already used"},
         {{"modbus-port=70000"}, false, "over range"},
         {{"modbus-port=abc"}, false, "not a valid integer"},
+        // Decimal integers only: no hexadecimal, no blanks.
+        {{"modbus-port=0x10"}, false, "'0x10' is not a valid integer"},
+        {{"modbus-port=$1F6"}, false, "'$1F6' is not a valid integer"},
+        {{"modbus-port= 502"}, false, "' 502' is not a valid integer"},
+        {{"modbus-idle-timeout=x1E"}, false, "'x1E' is not a valid integer"},
         {{"modbus-idle-timeout=0"}, false, "1 ~ 65000"},
         {{"location=fine", "modbus-port=0"}, false, "over range"},
     };
@@ -145,6 +150,32 @@ TEST(SettingsPlans, KeysAreNeverShown)
     EXPECT_FALSE(shown.contains(QLatin1String("stasecret1")));
     EXPECT_TRUE(shown.contains(QLatin1String("ap-key=(hidden)")));
     EXPECT_TRUE(shown.contains(QLatin1String("location=Hall")));
+}
+
+// Erased flash reads 255 for a key's length: a change that keeps the stored key then has none to
+// keep, and the key is asked for instead of sending 14 bytes of 0xFF in its place.
+TEST(SettingsPlans, AKeyTheRecordCannotHoldIsAskedFor)
+{
+    const struct {
+        QStringList words;
+        std::size_t lengthOffset;
+        const char* reason;
+    } cases[] = {
+        {{"ap-ssid=NewAP", "ap-key-type=wpa"}, 32, "stored AP key cannot be kept (its settings record gives it 255 bytes); give ap-key="},
+        {{"sta-ssid=NewNet"}, 80, "stored station key cannot be kept (its settings record gives it 255 bytes); give sta-key="},
+    };
+    for (const auto& c : cases) {
+        DeviceSession session = Linked();
+        session.deviceConfigRecord[c.lengthOffset] = 0xFF;
+        session.apSecured = 1;
+        session.apKey = QByteArray(14, '\xFF');
+        session.staKey = QByteArray(14, '\xFF');
+        const Result<SettingsPlan> refused = PlanSettings(Assignments(c.words), session);
+        EXPECT_EQ(refused.outcome.kind, OutcomeKind::InputError) << c.words.join(' ').toStdString();
+        EXPECT_TRUE(refused.outcome.rule.contains(QLatin1String(c.reason))) << refused.outcome.rule.toStdString();
+        const QString key = c.lengthOffset == 32 ? QStringLiteral("ap-key=given-key") : QStringLiteral("sta-key=given-key");
+        EXPECT_TRUE(PlanSettings(Assignments(c.words + QStringList{key}), session).Ok()) << "with the key given";
+    }
 }
 
 }  // namespace

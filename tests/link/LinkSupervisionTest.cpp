@@ -8,6 +8,7 @@
 #include "link/HostNetworkScan.h"
 #include "link/LinkSupervisor.h"
 #include "link/LinkTimer.h"
+#include "protocol/ModuleLock.h"
 #include "support/ProtocolRig.h"
 #include "support/ScriptedDialogs.h"
 #include "link/SimulatedHostNetwork.h"
@@ -152,21 +153,38 @@ TEST_F(LinkSupervision, PeriodicCheckActsOnEachLinkState)
     EXPECT_EQ(context.session.commandInFlight, 0);
     EXPECT_EQ(module.Frames().size(), 1u);
 
+    // Linked and idle, but another program writes a file to the module: the poll waits, and the
+    // message panel says why.
+    {
+        ModuleLock other;
+        other.Aim(lockDir.path().toStdString(), "127.0.0.1", module.Port());
+        ASSERT_EQ(other.Exclusive(0), ModuleLock::Attempt::Taken);
+        TicksUntilPeriodicCheck();
+        supervisor.LinkTimerTick();
+        EXPECT_EQ(module.Frames().size(), 1u);
+        EXPECT_EQ(display.Message(), ModuleInUseText);
+    }
+    TicksUntilPeriodicCheck();
+    supervisor.LinkTimerTick();
+    ASSERT_TRUE(module.WaitForFrames(2, 2000)) << "the poll comes back once the module is free";
+    EXPECT_EQ(HexText(module.Frames()[1]), "5A 35 77 A5 D8");
+
     // Suspended: nothing at all.
     context.session.LinkPollEnabled = 0;
     context.session.commandInFlight = SetAnalog;
     TicksUntilPeriodicCheck();
     supervisor.LinkTimerTick();
     EXPECT_EQ(context.session.commandInFlight, SetAnalog);
-    EXPECT_EQ(module.Frames().size(), 1u);
+    EXPECT_EQ(module.Frames().size(), 2u);
 
-    // No network: the reason is shown and the link dropped.
+    // No network: the reason is shown, the link dropped, and the outcome kept.
     hostBackend.interfaces.clear();
     TicksUntilPeriodicCheck();
     supervisor.LinkTimerTick();
     EXPECT_EQ(display.modelText, QStringLiteral("Device not found!!"));
     EXPECT_EQ(context.session.linked, 0);
-    EXPECT_EQ(module.Frames().size(), 1u);
+    EXPECT_EQ(module.Frames().size(), 2u);
+    EXPECT_EQ(context.outcomes.Last(1).front().outcome.unreached, Unreached::NoNetwork);
 }
 
 TEST_F(LinkSupervision, ModuleRefusingEveryLinkRecordIsAskedAgainOnEveryTick)

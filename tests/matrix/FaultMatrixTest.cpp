@@ -23,7 +23,7 @@ TEST(FaultMatrix, EverySenderAgainstEveryFault)
         }
     }
     ASSERT_TRUE(console.FreshModuleAndLink());
-    EXPECT_EQ(cells, 19 * 11);
+    EXPECT_EQ(cells, 19 * 12);
 }
 
 }  // namespace

@@ -103,6 +103,37 @@ TEST_F(SetupFailures, UndeliveredWifiModeLeavesTheRecordAsItWas)
     EXPECT_EQ(context.session.deviceConfigRecord, before);
 }
 
+// A restart command whose connection the module closes without answering was delivered: the
+// module restarts. After a reset to defaults went out at all, the settings copy is no longer the
+// module's: nothing is written until a fresh whole link record came.
+TEST_F(SetupFailures, RestartsClosedWithoutAReplyAreDeliveredAndAResetStopsSettingsWrites)
+{
+    zqbsim::Misbehaviour hangUp;
+    hangUp.closeWithoutReply = true;
+    module.SetBehaviour(hangUp);
+    const struct {
+        const char* confirmation;
+        const char* completion;
+        std::function<ActionOutcome()> click;
+    } cases[] = {
+        {"Modify Wi-Fi Mode", "Wi-Fi Mode write complete,", [&] { return setup.Image4Click(); }},
+        {"Reboot device", "Reboot complete.", [&] { return setup.Image8Click(); }},
+        {"Reset to default", "Reset default complete,", [&] { return setup.Image7Click(); }},
+    };
+    for (const auto& c : cases) {
+        dialogs.ExpectMessageStartingWith(QString::fromLatin1(c.confirmation), MessageAnswer::Yes);
+        dialogs.ExpectMessageStartingWith(QString::fromLatin1(c.completion));
+        EXPECT_EQ(c.click(), ActionOutcome::Done) << c.confirmation;
+    }
+    EXPECT_EQ(context.session.deviceConfigRecordValid, 0);
+    module.SetBehaviour({});
+    module.ClearFrames();
+    dialogs.ExpectMessageStartingWith(QStringLiteral("Modify Location string"), MessageAnswer::Yes);
+    dialogs.ExpectMessageStartingWith(QStringLiteral("Location string write failed,\n    . the module's settings have not been read"));
+    EXPECT_EQ(setup.Image6Click(), ActionOutcome::Failed);
+    EXPECT_TRUE(module.Frames().empty()) << "nothing goes out over the defaults";
+}
+
 TEST_F(SetupFailures, SettingsAreNotWrittenBeforeTheModuleSentItsOwn)
 {
     context.session.deviceConfigRecordValid = 0;

@@ -232,6 +232,11 @@ TEST_F(SetupWindow, ModbusFieldsAreCheckedPortFirst)
     } refusals[] = {
         {"", "30", "'' is not a valid integer value", "Modbus port input Error"},
         {"abc", "30", "'abc' is not a valid integer value", "Modbus port input Error"},
+        // Decimal integers: a hexadecimal form or a blank is no port.
+        {"0x10", "30", "'0x10' is not a valid integer value", "Modbus port input Error"},
+        {" 502", "30", "' 502' is not a valid integer value", "Modbus port input Error"},
+        {"-1", "30", "Port number over range!", "Modbus port range Error"},
+        {"502", "$1E", "'$1E' is not a valid integer value", "Modbus Idle Timeout input Error"},
         {"80", "x", "Port already used!", "Modbus port input Error"},
         {"13577", "30", "Port already used!", "Modbus port input Error"},
         {"0", "30", "Port number over range!", "Modbus port range Error"},

@@ -231,10 +231,14 @@ private:
             {"silent", Reply | Overdue, [](M& b, S&) { b.silent = true; }},
             {"refused connection", All, [](M& b, S&) { b.refuseConnections = true; }},
             {"status 3", Reply | Refusal | Announce | Overdue, [](M& b, S&) { b.status = 3; }},
-            {"bad magic", Reply | Announce | Overdue, [](M& b, S&) { b.badMagic = true; }},
+            // An answer that is no reply fails every command that reads one, restarts included.
+            {"bad magic", Reply | Refusal | Announce | Overdue, [](M& b, S&) { b.badMagic = true; }},
+            // The whole frame went out: a module that may skip its answer took it; a missing
+            // checksum answer is asked for again and, never given, fails the update.
+            {"closed without a reply", Reply | Overdue, [](M& b, S&) { b.closeWithoutReply = true; }},
             {"another address", Address, [](M&, S& s) { s.reportedAddress = {127, 0, 0, 2}; }},
             {"another model", Address, [](M&, S& s) { s.modelCode = 12; }},
-            {"split reply", Reply | Announce | Overdue, [](M& b, S&) { b.splitPieces = {3}; b.pieceDelayMs = 150; }},
+            {"split reply", Reply | Refusal | Announce | Overdue, [](M& b, S&) { b.splitPieces = {3}; b.pieceDelayMs = 150; }},
             {"slow reply", Reply | Overdue, [](M& b, S&) { b.replyDelayMs = 400; }},
             {"dropped data connection", Data, [](M& b, S&) { b.dropDataAfterBytes = 100; }},
             {"reply over 4096 bytes", Nothing, [](M& b, S&) { b.replyLength = 5000; }},

@@ -127,6 +127,37 @@ TEST_F(FirmwareUploads, FilesThatCannotBeSentWholeAreRefusedBeforeAnythingIsSent
     EXPECT_EQ(module.ConnectionCount(), 0);
 }
 
+// An image whose every byte the module took goes on to the verdict, however the module ends the
+// data connection; a checksum connection closed without an answer is a missing verdict, asked
+// for again on the same schedule as silence, then given up.
+TEST_F(FirmwareUploads, TheVerdictIsAskedAfterEveryWholeDataPhase)
+{
+    zqbsim::Misbehaviour reset;
+    reset.resetDataAfterAll = true;
+    module.SetBehaviour(reset);
+    const Outcome sent = Upload(WriteFile("fw.bin", Pattern(5000)));
+    EXPECT_TRUE(sent.Ok()) << DescribeOutcome(sent).toStdString();
+    EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 1u);
+    ASSERT_TRUE(context.imageVerdict);
+    EXPECT_TRUE(context.imageVerdict->Ok());
+
+    module.ClearFrames();
+    zqbsim::Misbehaviour hangUp;
+    hangUp.closeWithoutReply = true;
+    module.SetBehaviour(hangUp);
+    EXPECT_TRUE(Upload(WriteFile("fw.bin", Pattern(5000))).Ok());
+    EXPECT_FALSE(context.imageVerdict);
+    EXPECT_EQ(context.session.replyOverdue, 1);
+    for (int tick = 0; tick < 400 && context.session.replyOverdue; ++tick) {
+        context.session.retryCount = 0;
+        replies.OverdueTick();
+    }
+    EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 4u);
+    EXPECT_EQ(display.Message(), RetryTimeoutText);
+    ASSERT_TRUE(context.imageVerdict);
+    EXPECT_EQ(context.imageVerdict->kind, OutcomeKind::NoReply);
+}
+
 TEST_F(FirmwareUploads, CancelledDialogSendsNothing)
 {
     dialogs.ExpectOpenFile(std::nullopt);

@@ -32,7 +32,7 @@ bool HasControlCharacter(const QString& text)
     });
 }
 
-// Keeps the panel texts the transport reads back; everything else costs nothing.
+// Shows nothing; only the location label is watched.
 class WatchingDisplay : public QuietDisplay {
 public:
     // Module text reaches a one-line label: control characters must arrive as visible symbols.
@@ -66,10 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WatchingDisplay display;
     fuzz::RecordingDialogs dialogs;
     NoPauses pauses;
-    ModuleLink link(display, network, dialogs, pauses);
+    ModuleLink link(display, network, dialogs, pauses, std::string());
     SessionContext& context = link.Context();
     DeviceSession& s = context.session;
-    s.hostAddress = QStringLiteral("127.0.0.1");
+    link.AimAt(QStringLiteral("127.0.0.1"), DefaultHostPort);
 
     while (in.Left() >= 4) {
         const std::uint8_t code = Codes[in.Byte() % Codes.size()];
@@ -97,9 +97,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(InTable(s.commandInFlight));
 
         const ReplyBuffer& r = context.replyBuffer;
-        const bool linkRecord = !(flags & 4) && code == GetLink &&
-                                std::equal(FrameMagic.begin(), FrameMagic.end(), r.begin()) &&
-                                r[StatusOffset] == StatusAcknowledged;
+        const auto replyLength = static_cast<std::size_t>(reply.size());
+        const bool acknowledgedLink = !(flags & 4) && code == GetLink && replyLength > StatusOffset &&
+                                      std::equal(FrameMagic.begin(), FrameMagic.end(), r.begin()) &&
+                                      r[CodeOffset] == GetLink && r[StatusOffset] == StatusAcknowledged;
+        // Whole: every field of its model, up to the settings record for model 184.
+        const std::size_t model = SpanOf(LinkField::modelCode).offset;
+        const std::size_t whole = replyLength > model && r[model] == SupportedModelCode ? LinkRecordLength
+                                                                                         : SpanOf(LinkField::functionRecord).End();
+        const bool linkRecord = acknowledgedLink && replyLength >= whole;
+        if (acknowledgedLink && !linkRecord) {
+            // A record cut short is no record: nothing of it is taken.
+            FUZZ_CHECK(s.linked == before.linked && s.locationText == before.locationText);
+            FUZZ_CHECK(s.modbusPort == before.modbusPort && s.staSsid == before.staSsid);
+            FUZZ_CHECK(s.functionRecord == before.functionRecord);
+        }
         if (linkRecord && ReportedAddress(r) != s.hostAddress) {
             // Another module answered: nothing of its record may link or replace ours.
             FUZZ_CHECK(s.linked == before.linked);
@@ -110,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         // The settings copy is only ever replaced by a whole link record.
         if (s.deviceConfigRecord != before.deviceConfigRecord || s.deviceConfigRecordValid != before.deviceConfigRecordValid)
-            FUZZ_CHECK(linkRecord && static_cast<std::size_t>(reply.size()) >= LinkRecordLength);
+            FUZZ_CHECK(linkRecord && replyLength >= LinkRecordLength);
 
         for (int tick = 0; tick < (flags >> 3 & 7); ++tick) {
             // Re-issuing the image check goes to the transport: those ticks are held off.

@@ -32,6 +32,8 @@ constexpr int kIdleLimitMs = 60000;
 // that goes on writing soon finds its own buffers full.
 constexpr int kStallReceiveBuffer = 2048;
 constexpr qint64 kStallReadBuffer = 512;
+// How long a module that took a whole file waits before it resets the data connection.
+constexpr int kResetAfterAllMs = 50;
 // How often a stalled connection looks for the peer's reset or close, which Qt no longer
 // reports once its buffer is full.
 constexpr int kStallWatchMs = 20;
@@ -581,8 +583,11 @@ void Connection::TakeDataBytes()
             std::lock_guard lock(shared_.mutex);
             Log([&](ConnectionRecord& r) { r.bytesReceived += surplus.size(); });
         }
-        // Some stacks end a connection they are done with by a reset, not a close.
-        if (resetAfterAll_) ResetConnection();
+        // Some stacks end a connection they are done with by a reset, not a close; their
+        // acknowledgements of the last bytes go out first.
+        if (resetAfterAll_) QTimer::singleShot(kResetAfterAllMs, Qt::PreciseTimer, this, [this] {
+            if (!gone_) ResetConnection();
+        });
     } else if (dropAfter_ >= 0 && received_ >= dropAfter_) {
         ResetConnection();
     } else if (stallAfter_ >= 0 && received_ >= stallAfter_) {

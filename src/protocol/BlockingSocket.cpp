@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 
 #ifndef _WIN32
 #include <linux/sockios.h>
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -36,6 +39,31 @@ BlockingSocket::~BlockingSocket()
 {
     socket_.disconnect();
     socket_.abort();
+#ifndef _WIN32
+    if (own_ >= 0) ::close(own_);
+#endif
+}
+
+void BlockingSocket::KeepOwnDescriptor()
+{
+#ifndef _WIN32
+    if (own_ < 0 && IsConnected()) own_ = ::dup(static_cast<int>(socket_.socketDescriptor()));
+#endif
+}
+
+std::optional<std::uint64_t> BlockingSocket::BytesAcknowledged() const
+{
+#ifdef _WIN32
+    return std::nullopt;
+#else
+    const int fd = own_ >= 0 ? own_ : static_cast<int>(socket_.socketDescriptor());
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (fd < 0 || ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        size < offsetof(tcp_info, tcpi_bytes_acked) + sizeof info.tcpi_bytes_acked)
+        return std::nullopt;
+    return info.tcpi_bytes_acked;
+#endif
 }
 
 void BlockingSocket::SetReadLimit(std::size_t bytes)
@@ -136,7 +164,7 @@ std::uint64_t BlockingSocket::FinishSending(int timeoutMs)
 #else
     // The socket layer reads a reset like an ordinary close, so the end of the stream is watched
     // on a descriptor of our own: the connection lives on in it once the socket lets go.
-    const int own = ::dup(static_cast<int>(socket_.socketDescriptor()));
+    const int own = own_ >= 0 ? ::dup(own_) : ::dup(static_cast<int>(socket_.socketDescriptor()));
     if (own < 0) {
         Close();
         return 0;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include <QEventLoop>
 #include <QString>
@@ -30,6 +31,11 @@ public:
 
     // host must be a dotted-decimal IPv4 address; anything else fails without a lookup.
     bool Connect(const QString& host, std::uint16_t port, int timeoutMs);
+    // Keeps a descriptor of its own on the connection, so that what the peer acknowledged can
+    // still be asked after the socket layer has let go of a connection the peer reset.
+    void KeepOwnDescriptor();
+    // The data bytes the peer has acknowledged so far; nothing where the system cannot say.
+    std::optional<std::uint64_t> BytesAcknowledged() const;
     // Hands all bytes to the kernel; false when the connection failed on the way.
     bool Write(const std::uint8_t* data, std::size_t length, int timeoutMs = 3000);
     bool HasInput() const;
@@ -56,6 +62,7 @@ private:
     QTimer timer_;
     bool unbuffered_ = false;
     std::uint64_t written_ = 0;
+    int own_ = -1;
 };
 
 }  // namespace zqb

@@ -96,12 +96,17 @@ Outcome FileTransfer::SendData(std::uint8_t code, std::uint32_t length, int paus
         const Outcome outcome = transport_.Verdict(code, {*failed, 0, 0, socket.ErrorText()});
         return outcome;
     }
+    socket.KeepOwnDescriptor();
     const std::uint8_t* data = context_.TransferBuffer();
     for (std::uint32_t offset = 0; offset < length; offset += ChunkBytes) {
         const std::uint32_t n = std::min<std::uint32_t>(ChunkBytes, length - offset);
         std::copy_n(data + offset, n, context_.commandFrame.begin());
         if (!socket.Write(context_.commandFrame.data(), n)) {
-            const Outcome cut = Outcome::Cut(code, offset, length, socket.ErrorText());
+            // A module that took every byte may reset the connection before the last write
+            // returned: only bytes it never acknowledged make the transfer fall short.
+            const std::optional<std::uint64_t> acknowledged = socket.BytesAcknowledged();
+            if (acknowledged && *acknowledged >= length) break;
+            const Outcome cut = Outcome::Cut(code, acknowledged.value_or(offset), length, socket.ErrorText());
             socket.Close();
             ReportOutcome(display_, TransferCutShortText, DescribeOutcome(cut) + QStringLiteral(" (") + cut.detail + QLatin1Char(')'));
             context_.outcomes.Record(cut);
@@ -112,7 +117,9 @@ Outcome FileTransfer::SendData(std::uint8_t code, std::uint32_t length, int paus
     }
     // Gauged by chunk starts, a one-chunk file would never show full.
     if (gaugeAt == GaugeAt::ChunkStart) progress_.SetPosition(GaugeMaximum(length));
-    const std::uint64_t unacknowledged = socket.FinishSending(DataCloseWaitMs);
+    const std::optional<std::uint64_t> takenAlready = socket.BytesAcknowledged();
+    const std::uint64_t unacknowledged =
+        takenAlready && *takenAlready >= length && !socket.IsConnected() ? 0 : socket.FinishSending(DataCloseWaitMs);
     if (unacknowledged > 0) {
         const std::uint64_t taken = unacknowledged >= length ? 0 : length - unacknowledged;
         const Outcome cut = Outcome::Cut(code, taken, length, QStringLiteral("the module stopped taking the data"));

@@ -36,7 +36,7 @@ SettingActions::SettingActions(ModuleLink& link, FileTransfer& transfer, Firmwar
 
 bool SettingActions::Confirm(const QString& text)
 {
-    return link_.GetDialogs().ShowMessage(text, ConfirmCaption, MessageIcon::Question, MessageButtons::YesNo) ==
+    return link_.GetDialogs().AskDefaultNo(text, ConfirmCaption, MessageIcon::Question) ==
            MessageAnswer::Yes;
 }
 

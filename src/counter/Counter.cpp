@@ -30,6 +30,10 @@ TForm3::TForm3(ModuleLink& link, QWidget* parent)
     PinWindowPalette(this, LookColour::ButtonFace);
     setFixedSize(262, RowTop(RowCount - 1) + 34);
 
+    // First in the window, and so first for Tab: it only reads.
+    Image2 = new ImageButton(MakeIcon(IconKind::Refresh), QStringLiteral("Counter Refresh"), this);
+    Image2->move(width() - 24 - 10, 7);
+
     const QFont bold = TahomaFont(12, true);
     for (int row = 0; row < RowCount; ++row) {
         auto* caption = new QLabel(QStringLiteral("DI %1 Counter:").arg(row), this);
@@ -51,8 +55,6 @@ TForm3::TForm3(ModuleLink& link, QWidget* parent)
         valueLabels[static_cast<std::size_t>(row)] = value;
         clearButtons[static_cast<std::size_t>(row)] = clear;
     }
-    Image2 = new ImageButton(MakeIcon(IconKind::Refresh), QStringLiteral("Counter Refresh"), this);
-    Image2->move(width() - 24 - 10, 7);
     Image2->setShortcut(QKeySequence(Qt::Key_F5));
     connect(Image2, &QToolButton::clicked, this, [this] { Image2Click(); });
     SetTabChain({Image2, clearButtons[0], clearButtons[1], clearButtons[2], clearButtons[3], clearButtons[4],

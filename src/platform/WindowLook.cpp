@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QPainter>
 #include <QProxyStyle>
+#include <QStyleOption>
 #include <QStringList>
 #include <QToolTip>
 
@@ -40,6 +42,26 @@ public:
         default:
             return QProxyStyle::pixelMetric(metric, option, widget);
         }
+    }
+
+    // Group boxes as the layout draws them: a thin etched line around, no shading inside, so the
+    // texts in a group stand on the window's own colour (nested groups would otherwise darken it
+    // step by step).
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element != PE_FrameGroupBox) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(option->palette.color(QPalette::Mid));
+        painter->drawRect(option->rect.adjusted(0, 0, -2, -2));
+        painter->setPen(option->palette.color(QPalette::Light));
+        painter->drawRect(option->rect.adjusted(1, 1, -1, -1));
+        painter->restore();
     }
 };
 

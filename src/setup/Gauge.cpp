@@ -8,8 +8,8 @@ namespace zqb {
 
 Gauge::Gauge(QWidget* parent) : QWidget(parent)
 {
+    SetAccessibleRole(this, QAccessible::ProgressBar);  // before anything asks for its accessible object
     setAccessibleName(QStringLiteral("Transfer progress"));
-    SetAccessibleRole(this, QAccessible::ProgressBar);
 }
 
 void Gauge::SetMaximum(std::uint32_t maximum)

@@ -79,7 +79,10 @@ ImageButton* PictureButton(QWidget* parent, IconKind icon, const QString& text, 
     button->setToolTip(QString());
     button->setFont(TahomaFont(13, true));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: 1px solid #a0a0a0; border-radius: 2px; background: #f6f6f6; }"));
+    // A style sheet takes its text colour from the application, not the window: it is named here.
+    button->setStyleSheet(QStringLiteral("QToolButton { border: 1px solid #a0a0a0; border-radius: 2px; background: #f6f6f6;"
+                                         " color: #000000; }"
+                                         "QToolButton:disabled { color: #606060; }"));
     return button;
 }
 

@@ -155,8 +155,8 @@ void TForm1::BuildIconButtons()
     connect(Image5, &QToolButton::clicked, this, [this] { Image5Click(); });
 }
 
-// Tab in reading order, the icons where they stand; keys for the main actions (the icons' own
-// shortcuts are off while they are), and F1 for the About box.
+// Tab in reading order, the icons where they stand; keys for the main actions (an icon's key does
+// nothing while the icon is disabled), and F1 for the About box.
 void TForm1::BuildKeyboard()
 {
     DigitalIoPanel& io = *digitalIo_;

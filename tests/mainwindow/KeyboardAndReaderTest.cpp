@@ -78,6 +78,24 @@ TEST_F(KeyboardAndReader, WindowsOpenOnTheirFirstHarmlessControlWhateverWasUsedL
     }
 }
 
+// Return on a counter's "Clear" does nothing: clearing takes a click or Space.
+TEST_F(KeyboardAndReader, ReturnNeverClearsACounter)
+{
+    TForm3& counter = form->CounterWindow();
+    const struct {
+        Qt::Key key;
+        std::size_t clears;
+    } cases[] = {{Qt::Key_Return, 0}, {Qt::Key_Enter, 0}, {Qt::Key_Space, 1}};
+    for (const auto& c : cases) {
+        module.ClearFrames();
+        WhileOpen([&] { form->Image4Click(); }, [&] {
+            counter.clearButtons[1]->setFocus();
+            QTest::keyClick(counter.clearButtons[1], c.key);
+        });
+        EXPECT_EQ(FramesWithCode(ClearDiCounter).size(), c.clears) << QTest::toString(c.key);
+    }
+}
+
 TEST_F(KeyboardAndReader, TabFollowsReadingOrderAndEntersRadioGroupsOnTheCheckedButton)
 {
     TForm2& setup = form->SetupWindow();
@@ -390,6 +408,17 @@ TEST_F(KeyboardAndReader, F1ShowsTheAboutBoxAndTheIconsHaveKeys)
         EXPECT_EQ(c.icon->shortcut(), c.keys) << NameOf(c.icon).toStdString();
         EXPECT_TRUE(shown.contains(c.keys.toString() + QLatin1Char(' ') + NameOf(c.icon))) << NameOf(c.icon).toStdString();
     }
+
+    // The function window's buttons that leave the module alone have keys; "Write Device" has none.
+    TForm4& function = form->FunctionWindow();
+    const struct {
+        QAbstractButton* button;
+        QKeySequence keys;
+    } buttons[] = {{function.SpeedButton7, QKeySequence(Qt::CTRL | Qt::Key_O)},
+                   {function.SpeedButton9, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                   {function.SpeedButton10, QKeySequence(Qt::CTRL | Qt::Key_R)},
+                   {function.SpeedButton8, QKeySequence()}};
+    for (const auto& b : buttons) EXPECT_EQ(b.button->shortcut(), b.keys) << NameOf(b.button).toStdString();
 }
 
 }  // namespace

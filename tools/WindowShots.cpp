@@ -1,6 +1,7 @@
-// zqb-window-shots DIR: pictures of every window in each of its looks, for a person to check
-// that the layout holds (every caption whole) with the fonts of this machine. Runs offscreen
-// against the simulator on 127.0.0.1.
+// zqb-window-shots DIR: pictures of every window in each of its looks, the About box and the
+// message boxes, under a light and a dark desktop palette (DIR/light, DIR/dark), for a person to
+// check that the layout holds (every caption whole, every text readable) with the fonts of this
+// machine. Runs offscreen against the simulator on 127.0.0.1.
 #include <cstdio>
 
 #include <QTemporaryDir>
@@ -8,10 +9,13 @@
 #include <QDir>
 
 #include "app/DemoModule.h"
+#include "mainwindow/AboutBox.h"
 #include "mainwindow/Eap_tcp.h"
 #include "link/ModuleLink.h"
 #include "link/SimulatedHostNetwork.h"
+#include "platform/QtDialogs.h"
 #include "platform/WindowLook.h"
+#include "support/DesktopPalettes.h"
 
 namespace {
 
@@ -40,20 +44,12 @@ public:
     std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
 };
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Every window and box, built under the desktop palette in force.
+bool SaveAll(const QString& folder)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("ZQB_LOOPBACK_ONLY", "1");
-    QApplication app(argc, argv);
-    const bool tahoma = zqb::ApplyWindowLook();
-    std::printf("Tahoma-metric faces %s\n", tahoma ? "registered" : "not installed: narrow fallback");
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("out/windows");
     QDir().mkpath(folder);
-
     auto module = zqb::StartDemoModule();
-    if (!module) return 1;
+    if (!module) return false;
     module->Update([](zqbsim::ModuleState& s) { s.location = "Pump house 3, north wall, bay 12"; });
 
     LoggingDialogs dialogs;
@@ -82,6 +78,30 @@ int main(int argc, char** argv)
     ok = Save(form.CounterWindow(), folder, "counter") && ok;
     ok = Save(form.FunctionWindow(), folder, "function") && ok;
     form.SetupWindow().ShowSessionSettings();
+    form.SetupWindow().Edit6->setText(QStringLiteral("web12"));  // masked
     ok = Save(form.SetupWindow(), folder, "setup-linked") && ok;
+    ok = Save(*zqb::MakeAboutBox(&form), folder, "about") && ok;
+    ok = Save(*zqb::MakeMessageBox(QStringLiteral("Reset to default setting, execute?\n    . Device will Reboot immediately!"),
+                                   QStringLiteral("Confirm"), zqb::MessageIcon::Question, zqb::MessageButtons::YesNo, true,
+                                   &form),
+              folder, "confirmation") &&
+         ok;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("ZQB_LOOPBACK_ONLY", "1");
+    QApplication app(argc, argv);
+    const bool tahoma = zqb::ApplyWindowLook();
+    std::printf("Tahoma-metric face %s\n", tahoma ? "registered" : "not installed: narrow fallback");
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("out/windows");
+
+    bool ok = SaveAll(QDir(folder).filePath(QStringLiteral("light")));
+    QApplication::setPalette(zqb::test::DarkDesktopPalette());
+    ok = SaveAll(QDir(folder).filePath(QStringLiteral("dark"))) && ok;
     return ok ? 0 : 1;
 }

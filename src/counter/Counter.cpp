@@ -4,6 +4,7 @@
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
 #include "platform/Icons.h"
+#include "platform/KeyboardOrder.h"
 #include "platform/WindowLook.h"
 
 namespace zqb {
@@ -26,7 +27,12 @@ TForm3::TForm3(ModuleLink& link, QWidget* parent)
     setWindowTitle(QStringLiteral("Digital Input Counter "));
     setModal(true);
     setFont(TahomaFont(11));
+    PinWindowPalette(this, LookColour::ButtonFace);
     setFixedSize(262, RowTop(RowCount - 1) + 34);
+
+    // First in the window, and so first for Tab: it only reads.
+    Image2 = new ImageButton(MakeIcon(IconKind::Refresh), QStringLiteral("Counter Refresh"), this);
+    Image2->move(width() - 24 - 10, 7);
 
     const QFont bold = TahomaFont(12, true);
     for (int row = 0; row < RowCount; ++row) {
@@ -40,15 +46,19 @@ TForm3::TForm3(ModuleLink& link, QWidget* parent)
         auto* clear = new QPushButton(QStringLiteral("Clear"), this);
         clear->setAccessibleName(QStringLiteral("Clear DI %1 counter").arg(row));
         clear->setGeometry(202, RowTop(row), 48, 21);
+        // Return never clears a counter by itself: only a deliberate Space or click does.
+        clear->setAutoDefault(false);
+        caption->setBuddy(value);
         const auto input = static_cast<std::uint8_t>(row);
         connect(clear, &QPushButton::clicked, this, [this, input] { ClearClick(input); });
         captionLabels[static_cast<std::size_t>(row)] = caption;
         valueLabels[static_cast<std::size_t>(row)] = value;
         clearButtons[static_cast<std::size_t>(row)] = clear;
     }
-    Image2 = new ImageButton(MakeIcon(IconKind::Refresh), QStringLiteral("Counter Refresh"), this);
-    Image2->move(width() - 24 - 10, 7);
+    Image2->setShortcut(QKeySequence(Qt::Key_F5));
     connect(Image2, &QToolButton::clicked, this, [this] { Image2Click(); });
+    SetTabChain({Image2, clearButtons[0], clearButtons[1], clearButtons[2], clearButtons[3], clearButtons[4],
+                 clearButtons[5], clearButtons[6], clearButtons[7]});
 }
 
 void TForm3::Image4Click()
@@ -101,10 +111,12 @@ void TForm3::ClearClick(std::uint8_t input)
     RequestDiCounters();
 }
 
+// Every opening starts on "Counter Refresh", which only reads: never on a clear button.
 void TForm3::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     FormActivate();
+    Image2->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm3::done(int result)

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QRadioButton>
@@ -16,6 +15,7 @@
 #include "functioncfg/FunctionModel.h"
 #include "functioncfg/FunctionRecordMapping.h"
 #include "functioncfg/FunctionWaveform.h"
+#include "platform/KeyboardOrder.h"
 #include "platform/WindowLook.h"
 
 namespace zqb {
@@ -52,7 +52,10 @@ Control* Place(Control* control, int left, int top, int width, int height, const
 
 QGroupBox* Group(QWidget* parent, const QString& title, int left, int top, int width, int height)
 {
-    return Place(new QGroupBox(title, parent), left, top, width, height, Tahoma(13, Bold));
+    QGroupBox* box = Place(new QGroupBox(title, parent), left, top, width, height, Tahoma(13, Bold));
+    // Named by its own caption: an unnamed group would take the name of the group around it.
+    box->setAccessibleName(title.trimmed());
+    return box;
 }
 
 QCheckBox* Check(QWidget* parent, const QString& text, int left, int top, int width, int height, const QFont& font)
@@ -77,12 +80,16 @@ QLabel* ValueLabel(QWidget* parent, const QString& text, int left, int top, int 
     return label;
 }
 
+const QString Seconds = QStringLiteral(" Sec");
+const QString Percent = QStringLiteral("%");
+
 FunctionTrackBar* Bar(QWidget* parent, const QString& name, Qt::Orientation orientation, int maximum, int position,
-                      int tickInterval, int left, int top, int width, int height)
+                      int tickInterval, int left, int top, int width, int height, const QString& unit = Seconds)
 {
     auto* bar = new FunctionTrackBar(orientation, maximum, position, tickInterval, parent);
     bar->setGeometry(left, top, width, height);
     bar->setAccessibleName(name);
+    bar->SetUnit(unit);
     return bar;
 }
 
@@ -109,8 +116,40 @@ TForm4::TForm4(ModuleLink& link, QWidget* parent)
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(ClientWidth, ClientHeight);
     setFont(Tahoma(11));
+    PinWindowPalette(this, LookColour::ButtonFace);
     BuildControls();
+    LinkCaptions();
+    BuildKeyboard();
     WireHandlers();
+}
+
+// Each value is announced with its caption.
+void TForm4::LinkCaptions()
+{
+    Label11->setBuddy(Label2);
+    Label13->setBuddy(Label4);
+    Label3->setBuddy(Label4);
+    Label15->setBuddy(Label9);
+    Label16->setBuddy(Label7);
+    Label18->setBuddy(Label10);
+    Label17->setBuddy(Label8);
+    Label19->setBuddy(Label12);
+    Label20->setBuddy(Label5);
+    Label1->setBuddy(Label6);
+}
+
+// Tab down the left column, then along the waveform's bars, then the four buttons row by row;
+// the trigger type is entered on the edge chosen. Keys for the buttons that change nothing on
+// the module; writing it has none, so no stray key sends a function.
+void TForm4::BuildKeyboard()
+{
+    SetTabChain({CheckBox3, RadioButton2, RadioButton1, CheckBox4, CheckBox6, TrackBar1, TrackBar2, CheckBox5, TrackBar3,
+                 CheckBox7, TrackBar4, TrackBar7, TrackBar5, TrackBar8, TrackBar6, TrackBar9, SpeedButton7, SpeedButton10,
+                 SpeedButton9, SpeedButton8});
+    TabToCheckedRadio({RadioButton2, RadioButton1});
+    SpeedButton7->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    SpeedButton9->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    SpeedButton10->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 }
 
 void TForm4::BuildControls()
@@ -153,8 +192,8 @@ void TForm4::BuildControls()
     Label10 = ValueLabel(GroupBox7, QStringLiteral("0 Sec"), 166, 127, 35, 13, Blue, true);
     Label8 = ValueLabel(GroupBox7, QStringLiteral("0 Sec"), 234, 127, 40, 13, Orange, true);
     Label12 = ValueLabel(GroupBox7, QStringLiteral("0 Sec"), 309, 127, 35, 13, Green, true);
-    TrackBar7 = Bar(GroupBox7, QStringLiteral("DAC off value"), Qt::Vertical, 100, 100, 10, 25, 144, 26, 86);
-    TrackBar5 = Bar(GroupBox7, QStringLiteral("DAC on value"), Qt::Vertical, 100, 100, 10, 97, 144, 26, 86);
+    TrackBar7 = Bar(GroupBox7, QStringLiteral("DAC off value"), Qt::Vertical, 100, 100, 10, 25, 144, 26, 86, Percent);
+    TrackBar5 = Bar(GroupBox7, QStringLiteral("DAC on value"), Qt::Vertical, 100, 100, 10, 97, 144, 26, 86, Percent);
     TrackBar8 = Bar(GroupBox7, QStringLiteral("DAC ton"), Qt::Vertical, 10, 10, 1, 168, 144, 26, 86);
     TrackBar6 = Bar(GroupBox7, QStringLiteral("DAC thold"), Qt::Vertical, 10, 10, 1, 240, 144, 26, 86);
     TrackBar9 = Bar(GroupBox7, QStringLiteral("DAC toff"), Qt::Vertical, 10, 10, 1, 313, 144, 26, 86);
@@ -277,13 +316,11 @@ void TForm4::done(int result)
     QDialog::done(result);
 }
 
-void TForm4::keyPressEvent(QKeyEvent* event)
+// Every opening starts on the first control, never on the one used last.
+void TForm4::showEvent(QShowEvent* event)
 {
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    QDialog::showEvent(event);
+    CheckBox3->setFocus(Qt::OtherFocusReason);
 }
 
 QCheckBox* TForm4::CheckBoxOf(FunctionField field) const

@@ -106,13 +106,14 @@ public:
     QToolButton* SpeedButton8 = nullptr;
 
 protected:
-    // Every way the window closes runs FormClose.
+    // Every way the window closes runs FormClose: the close box and Escape alike.
     void done(int result) override;
-    // Only the close box closes the window: Escape would throw the edits away at the next link.
-    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildControls();
+    void LinkCaptions();
+    void BuildKeyboard();
     void WireHandlers();
     void ShowDeviceOutcome(const Outcome& outcome, const QString& action, const QString& done);
     QCheckBox* CheckBoxOf(FunctionField field) const;

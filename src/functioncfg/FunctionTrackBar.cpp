@@ -88,6 +88,26 @@ FunctionTrackBar::FunctionTrackBar(Qt::Orientation orientation, int maximum, int
     });
 }
 
+double FunctionTrackBar::ShownNumber() const
+{
+    return invertedAppearance() ? maximum() - value() : value();
+}
+
+QString FunctionTrackBar::ShownText() const { return QString::number(ShownNumber()) + unit_; }
+
+void FunctionTrackBar::ShowNumber(double number)
+{
+    const int shown = static_cast<int>(number + 0.5);
+    setValue(invertedAppearance() ? maximum() - shown : shown);
+}
+
+// The slider announces its raw position; the number shown follows it.
+void FunctionTrackBar::sliderChange(SliderChange change)
+{
+    QSlider::sliderChange(change);
+    if (change == SliderValueChange) NotifyShownValueChanged(this);
+}
+
 bool FunctionTrackBar::event(QEvent* event)
 {
     if (!IsUserInput(event->type())) return QSlider::event(event);

@@ -162,7 +162,7 @@ bool LinkSupervisor::ApplyStaticAddress()
     while (parts.size() > 4) parts[3] += QLatin1Char('.') + parts.takeAt(4);
     for (const QString& part : parts) {
         if (!IsDecimalDigits(part) || !ParseInteger(part)) {
-            dialogs_.ShowError(InvalidIntegerText(part));
+            dialogs_.ShowError(InvalidIntegerText(part) + AddressFormText);
             return false;
         }
     }

@@ -11,6 +11,9 @@
 
 namespace zqb {
 
+// The second line of the address error box: which field, and what it takes.
+inline const QString AddressFormText = QStringLiteral("\nDevice IP: four numbers 0\u2013255, for example 192.168.77.1.");
+
 // Finds the module and keeps the link alive: the host network check in front of commands, the
 // link request, the start-up of the first activation, the link timer's work and the entry of
 // a fixed module address.

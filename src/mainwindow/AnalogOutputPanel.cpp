@@ -68,6 +68,12 @@ void AnalogOutputPanel::BuildAnalogBox(QGroupBox* box)
     Label28 = MakeValue(QStringLiteral("0%"), box, 112, 60);
     Label17 = MakeLabel(QStringLiteral("[0~20mA]:"), box, 214, 62, caption);
     Label19 = MakeValue(QStringLiteral("0mA"), box, 290, 60);
+    // Each value is announced with its caption.
+    Label9->setBuddy(Label11);
+    Label10->setBuddy(Label18);
+    Label27->setBuddy(Label28);
+    Label17->setBuddy(Label19);
+    box->setAccessibleName(QStringLiteral("DAC"));
 
     Label24 = MakeLabel(QStringLiteral("0/0%"), box, 12, 98, caption);
     Label25 = new QLabel(QStringLiteral("4095/100%"), box);
@@ -110,6 +116,7 @@ void AnalogOutputPanel::BuildAnalogBox(QGroupBox* box)
 
 void AnalogOutputPanel::BuildCalibrationBox(QGroupBox* box)
 {
+    box->setAccessibleName(QStringLiteral("Calibration"));
     CheckBox1 = MakeCheckBox(QStringLiteral("Cal."), QStringLiteral("Calibration"), box, 24, 17);
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
 

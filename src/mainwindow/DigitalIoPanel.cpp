@@ -14,18 +14,22 @@ DigitalIoPanel::DigitalIoPanel(SessionContext& context, DeviceDisplay& display, 
     Label14->setFont(TahomaFont(11, true));
     Label14->move(9, 3);
     Label14->adjustSize();
+    groupBox->setAccessibleName(QStringLiteral("DIO"));
 
     Label1 = new QLabel(QStringLiteral("DI0"), groupBox);
     Label1->move(83, 13);
     Label1->adjustSize();
     Shape6 = new ShapeIndicator(QRect(76, 30, 36, 16), QStringLiteral("DI0"), groupBox);
+    Label1->setBuddy(Shape6);
 
     Label21 = new QLabel(QStringLiteral("DI1"), groupBox);
     Label21->move(185, 13);
     Label21->adjustSize();
     Shape2 = new ShapeIndicator(QRect(178, 30, 36, 16), QStringLiteral("DI1"), groupBox);
+    Label21->setBuddy(Shape2);
 
     Shape1 = new ShapeIndicator(QRect(278, 17, 60, 7), QString(), groupBox);
+    Shape1->setAccessibleName(QStringLiteral("DO0"));
     SpeedButton4 = new QPushButton(QStringLiteral("DO Off"), groupBox);
     SpeedButton4->setGeometry(278, 22, 61, 25);
     SpeedButton4->setToolTip(QStringLiteral("DO0"));
@@ -38,6 +42,7 @@ void DigitalIoPanel::PaintLamp(ShapeIndicator* lamp, bool on, const QColor& onCo
         lamp->Paint(onColour, onColour);
     else
         lamp->Paint(colours.offFill, colours.offOutline);
+    lamp->SetOn(on);
 }
 
 void DigitalIoPanel::ShowDigitalIo()
@@ -47,6 +52,8 @@ void DigitalIoPanel::ShowDigitalIo()
     const bool outputOn = (s.doState & 1) != 0;
     PaintLamp(Shape1, outputOn, colours.outputOn);
     SpeedButton4->setText(outputOn ? QStringLiteral("DO On") : QStringLiteral("DO Off"));
+    // The caption is the state; what a press does is said apart.
+    SpeedButton4->setAccessibleDescription(outputOn ? QStringLiteral("Switches DO0 off") : QStringLiteral("Switches DO0 on"));
     s.diState &= s.diMask;
     PaintLamp(Shape6, (s.diState & 1) != 0, colours.inputOn);
     PaintLamp(Shape2, (s.diState & 2) != 0, colours.inputOn);

@@ -2,7 +2,11 @@
 
 #include <QFontMetrics>
 #include <QScreen>
+#include <QShortcut>
 
+#include "mainwindow/AboutBox.h"
+#include "platform/KeyboardOrder.h"
+#include "platform/WindowAccessibility.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
 #include "protocol/ReplyHandler.h"
@@ -39,10 +43,8 @@ TForm1::TForm1(ModuleLink& link, QWidget* parent)
     setWindowTitle(MainWindowCaption);
     setFixedSize(420, 551);
     setFont(TahomaFont(11));
-    setAutoFillBackground(true);
-    QPalette look = palette();
-    look.setColor(QPalette::Window, Qt::white);
-    setPalette(look);
+    PinWindowPalette(this, LookColour::White);
+    SetAccessibleRole(this, QAccessible::Window);
 
     BuildStatusBox();
     GroupBox1 = MakeGroupBox(QString(), QRect(1, 134, 417, 65), this);
@@ -59,6 +61,9 @@ TForm1::TForm1(ModuleLink& link, QWidget* parent)
     StatusBar2->setGeometry(0, 513, 420, 19);
     StatusBar1 = new PanelStatusBar(2, 200, this);
     StatusBar1->setGeometry(0, 532, 420, 19);
+    StatusBar3->setAccessibleName(QStringLiteral("Spare status bar"));
+    StatusBar2->setAccessibleName(QStringLiteral("Messages and firmware"));
+    StatusBar1->setAccessibleName(QStringLiteral("Link and address"));
 
     // The diagnostic log: kept, never shown, bounded so a long run cannot grow it without end.
     Memo1 = new QPlainTextEdit(this);
@@ -71,6 +76,8 @@ TForm1::TForm1(ModuleLink& link, QWidget* parent)
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     timer3_ = std::make_unique<LinkTimer>([this] { link_.Supervisor().LinkTimerTick(); }, this);
+
+    BuildKeyboard();
 
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
     FormCreate();
@@ -119,6 +126,8 @@ void TForm1::BuildStatusBox()
     Label6->setGeometry(9, 100, 64, 18);
     Edit2 = new QLineEdit(GroupBox3);
     Edit2->setAccessibleName(QStringLiteral("Device IP"));
+    Edit2->setToolTip(QStringLiteral("Four numbers 0~255, for example 192.168.77.1"));
+    Label6->setBuddy(Edit2);
     Edit2->setGeometry(76, 98, 104, 22);
     Edit2->setFont(TahomaFont(11, true));
     SpeedButton5 = new QPushButton(QStringLiteral("Static IP"), GroupBox3);
@@ -145,6 +154,25 @@ void TForm1::BuildIconButtons()
     connect(Image3, &QToolButton::clicked, this, [this] { Image3Click(); });
     connect(Image4, &QToolButton::clicked, this, [this] { Image4Click(); });
     connect(Image5, &QToolButton::clicked, this, [this] { Image5Click(); });
+}
+
+// Tab in reading order, the icons where they stand; keys for the main actions (an icon's key does
+// nothing while the icon is disabled), and F1 for the About box.
+void TForm1::BuildKeyboard()
+{
+    DigitalIoPanel& io = *digitalIo_;
+    AnalogOutputPanel& dac = *analog_;
+    SetTabChain({Image1, Image3, Edit2, SpeedButton5, Image2, io.SpeedButton4, Image4, Image5, dac.TrackBar1, dac.Image6,
+                 dac.Image7, dac.CheckBox2, dac.CheckBox3, dac.CheckBox1, dac.SpeedButton1, dac.SpeedButton2});
+    Image1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
+    Image3->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F));
+    Image2->setShortcut(QKeySequence(Qt::Key_F5));
+    Image4->setShortcut(QKeySequence(Qt::ALT | Qt::Key_C));
+    Image5->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
+    auto* toAddress = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_I), this);
+    connect(toAddress, &QShortcut::activated, Edit2, [this] { Edit2->setFocus(Qt::ShortcutFocusReason); });
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(about, &QShortcut::activated, this, [this] { ShowAboutBox(this); });
 }
 
 void TForm1::SetLabelColour(QLabel* label, Rgb colour)
@@ -188,7 +216,25 @@ void TForm1::Image4Click() { form3_->Image4Click(); }
 
 void TForm1::Image5Click() { form4_->OpenFunctionWindow(); }
 
-void TForm1::Timer1Timer() { link_.Replies().OverdueTick(); }
+void TForm1::Timer1Timer()
+{
+    link_.Replies().OverdueTick();
+    ShowLinkState();
+}
+
+// A module is shown as current only while it is linked and the window is in its linked look.
+// Otherwise the status box says so where it would be blank, and what an earlier link reported
+// (MAC, firmware) is greyed until a new link record replaces it.
+void TForm1::ShowLinkState()
+{
+    const bool current = context_.session.linked == 1 && !noModuleLook_;
+    StatusBar1->SetPanelStale(0, !current);
+    StatusBar2->SetPanelStale(1, !current);
+    if (!current && Label4->text().isEmpty()) {
+        Label4->setText(NotLinkedText);
+        SetLabelColour(Label4, ColourRed);
+    }
+}
 
 PanelStatusBar* TForm1::BarOf(StatusPanel panel, int& index) const
 {
@@ -220,7 +266,11 @@ void TForm1::SetPanelDetail(StatusPanel panel, const QString& detail)
     BarOf(panel, index)->SetPanelDetail(index, detail);
 }
 
-void TForm1::SetModelText(const QString& text) { Label4->setText(text); }
+void TForm1::SetModelText(const QString& text)
+{
+    Label4->setText(text);
+    ShowLinkState();
+}
 void TForm1::SetModelColour(Rgb colour) { SetLabelColour(Label4, colour); }
 // The location is up to 31 characters of the module's choosing: it shrinks, then is cut, to stay
 // on its line, and the whole text stays in the tool tip.
@@ -245,6 +295,7 @@ void TForm1::EnableModelControls(std::uint8_t modelCode)
     for (QWidget* control : std::initializer_list<QWidget*>{Image1, Image3, Image4, Image5, dac.CheckBox1, dac.CheckBox2,
                                                              dac.Image6, dac.Image7, dac.TrackBar1})
         control->setEnabled(true);
+    noModuleLook_ = false;
 }
 
 void TForm1::ShowNoDevice()
@@ -263,9 +314,15 @@ void TForm1::ShowNoDevice()
     SetLabelColour(Label12, ColourRssiIdle);
     dac.CheckBox1->setEnabled(false);
     dac.CheckBox2->setEnabled(false);
+    noModuleLook_ = true;
+    ShowLinkState();
 }
 
-void TForm1::ApplyFunctionRecord() { form4_->ApplyFunctionRecord(); }
+void TForm1::ApplyFunctionRecord()
+{
+    form4_->ApplyFunctionRecord();
+    ShowLinkState();  // a link record was accepted just before
+}
 
 void TForm1::UntickFunctionEnable() { form4_->UntickFunctionEnable(); }
 

@@ -52,6 +52,8 @@ public:
     void Image4Click();
     void Image5Click();
     void Timer1Timer();
+    // The status display's word on the link: current, or not linked with stale values greyed.
+    void ShowLinkState();
 
     // DeviceDisplay
     void SetPanelText(StatusPanel panel, const QString& text) override;
@@ -102,6 +104,7 @@ protected:
 private:
     void BuildStatusBox();
     void BuildIconButtons();
+    void BuildKeyboard();
     PanelStatusBar* BarOf(StatusPanel panel, int& index) const;
     static void SetLabelColour(QLabel* label, Rgb colour);
 
@@ -114,8 +117,11 @@ private:
     std::unique_ptr<TForm2> form2_;
     std::unique_ptr<TForm3> form3_;
     std::unique_ptr<TForm4> form4_;
+    bool noModuleLook_ = true;
 };
 
 inline const QString MainWindowCaption = QStringLiteral("zQB IO Console V1.10(20200213)");
+// Label4 while no module is linked and nothing else is said there.
+inline const QString NotLinkedText = QStringLiteral("Not linked");
 
 }  // namespace zqb

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyleOption>
 
+#include "platform/WindowAccessibility.h"
+
 namespace zqb {
 
 PanelStatusBar::PanelStatusBar(int panelCount, int panelWidth, QWidget* parent) : QWidget(parent)
@@ -11,6 +13,7 @@ PanelStatusBar::PanelStatusBar(int panelCount, int panelWidth, QWidget* parent) 
     QPalette look = palette();
     look.setColor(QPalette::Window, QColor(240, 240, 240));
     setPalette(look);
+    SetAccessibleRole(this, QAccessible::StatusBar);
     for (int i = 0; i < panelCount; ++i) {
         auto* panel = new QLabel(this);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -28,6 +31,19 @@ void PanelStatusBar::SetPanelText(int panel, const QString& text)
     label->setText(text);
     label->setToolTip(text);
     label->setAccessibleName(text);
+}
+
+void PanelStatusBar::SetPanelStale(int panel, bool stale)
+{
+    if (panel < 0 || panel >= PanelCount()) return;
+    QLabel* label = panels_[static_cast<std::size_t>(panel)];
+    label->setEnabled(!stale);
+    label->setAccessibleDescription(stale && !label->text().isEmpty() ? QStringLiteral("From an earlier link") : QString());
+}
+
+bool PanelStatusBar::PanelStale(int panel) const
+{
+    return panel >= 0 && panel < PanelCount() && !panels_[static_cast<std::size_t>(panel)]->isEnabled();
 }
 
 void PanelStatusBar::SetPanelDetail(int panel, const QString& detail)

@@ -17,6 +17,9 @@ public:
     // the panel's edge can still be read.
     void SetPanelText(int panel, const QString& text);
     QString PanelText(int panel) const;
+    // A value from an earlier link, kept but greyed until it is current again.
+    void SetPanelStale(int panel, bool stale);
+    bool PanelStale(int panel) const;
     // A longer explanation in the panel's tool tip, until its text changes.
     void SetPanelDetail(int panel, const QString& detail);
     int PanelCount() const { return static_cast<int>(panels_.size()); }

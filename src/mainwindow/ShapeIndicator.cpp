@@ -8,6 +8,14 @@ ShapeIndicator::ShapeIndicator(const QRect& geometry, const QString& hint, QWidg
 {
     setGeometry(geometry);
     setToolTip(hint);
+    setAccessibleName(hint);
+}
+
+void ShapeIndicator::SetOn(bool on)
+{
+    if (on == on_) return;
+    on_ = on;
+    NotifyShownStateChanged(this);
 }
 
 void ShapeIndicator::Paint(const QColor& fill, const QColor& outline)

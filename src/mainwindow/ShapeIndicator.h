@@ -3,15 +3,20 @@
 #include <QColor>
 #include <QWidget>
 
+#include "platform/WindowAccessibility.h"
+
 namespace zqb {
 
-// A filled rectangle with an outline: the input and output lamps of the digital I/O panel.
-class ShapeIndicator : public QWidget {
+// A filled rectangle with an outline: the input and output lamps of the digital I/O panel. What
+// its colour says is also its state, for screen readers: an indicator, named, on or off.
+class ShapeIndicator : public QWidget, public ShownState {
     Q_OBJECT
 public:
     ShapeIndicator(const QRect& geometry, const QString& hint, QWidget* parent);
 
     void Paint(const QColor& fill, const QColor& outline);
+    void SetOn(bool on);
+    bool IsOn() const override { return on_; }
     QColor Fill() const { return fill_; }
     QColor Outline() const { return outline_; }
 
@@ -21,6 +26,7 @@ protected:
 private:
     QColor fill_;
     QColor outline_;
+    bool on_ = false;
 };
 
 }  // namespace zqb

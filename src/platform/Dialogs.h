@@ -19,6 +19,14 @@ public:
     virtual MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
                                       MessageButtons buttons) = 0;
 
+    // A Yes/No box whose default and focused button is No: the confirmation of anything that
+    // restarts, erases or rewrites the module, so that a stray Return or Space answers No.
+    // Doubles that answer without a person may keep this plain Yes/No box.
+    virtual MessageAnswer AskDefaultNo(const QString& text, const QString& caption, MessageIcon icon)
+    {
+        return ShowMessage(text, caption, icon, MessageButtons::YesNo);
+    }
+
     // The chosen file's path, or nothing when the user cancels. A name typed without an
     // extension gets defaultExtension (given without the dot).
     virtual std::optional<QString> AskOpenFile(const QString& filter, const QString& defaultExtension) = 0;

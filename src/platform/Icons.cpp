@@ -155,6 +155,21 @@ void DrawReboot(QPainter& p)
     p.drawLine(QPointF(12, 2.5), QPointF(12, 11));
 }
 
+// An open eye: show what a key field hides.
+void DrawShowKey(QPainter& p)
+{
+    QPainterPath eye;
+    eye.moveTo(2, 12);
+    eye.quadTo(12, 2, 22, 12);
+    eye.quadTo(12, 22, 2, 12);
+    p.setPen(QPen(Grey, 1.8));
+    p.setBrush(Qt::white);
+    p.drawPath(eye);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Grey);
+    p.drawEllipse(QPointF(12, 12), 3.5, 3.5);
+}
+
 }  // namespace
 
 QIcon MakeIcon(IconKind kind, int size)
@@ -176,6 +191,7 @@ QIcon MakeIcon(IconKind kind, int size)
     case IconKind::Reset: DrawReset(p); break;
     case IconKind::Update: DrawUpdate(p); break;
     case IconKind::Reboot: DrawReboot(p); break;
+    case IconKind::ShowKey: DrawShowKey(p); break;
     }
     p.end();
     return QIcon(pixmap);

@@ -17,6 +17,7 @@ enum class IconKind {
     Reset,          // arrows turning back
     Update,         // arrow into a chip
     Reboot,         // power sign
+    ShowKey,        // open eye
 };
 
 QIcon MakeIcon(IconKind kind, int size = 24);

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "platform/WindowLook.h"
+
 namespace zqb {
 
 namespace {
@@ -38,17 +40,44 @@ QString QtNameFilter(const QString& pipeFilter)
     return filters.join(QStringLiteral(";;"));
 }
 
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& text, const QString& caption, MessageIcon icon,
+                                            MessageButtons buttons, bool defaultNo, QWidget* parent)
+{
+    const bool yesNo = buttons == MessageButtons::YesNo;
+    auto box = std::make_unique<QMessageBox>(BoxIcon(icon), caption, text,
+                                             yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    // Box texts carry names typed by the user, sent by the module or read from files.
+    box->setTextFormat(Qt::PlainText);
+    PinWindowPalette(box.get(), LookColour::ButtonFace);
+    if (yesNo) {
+        box->setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
+    }
+    return box;
+}
+
+namespace {
+
+MessageAnswer RunMessageBox(const QString& text, const QString& caption, MessageIcon icon, MessageButtons buttons,
+                            bool defaultNo)
+{
+    const auto box = MakeMessageBox(text, caption, icon, buttons, defaultNo, QApplication::activeWindow());
+    const int answer = box->exec();
+    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+}  // namespace
+
 MessageAnswer QtDialogs::ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
                                      MessageButtons buttons)
 {
-    QMessageBox box(BoxIcon(icon), caption, text,
-                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                    QApplication::activeWindow());
-    // Box texts carry names typed by the user, sent by the module or read from files.
-    box.setTextFormat(Qt::PlainText);
-    const int answer = box.exec();
-    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-    return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    return RunMessageBox(text, caption, icon, buttons, false);
+}
+
+MessageAnswer QtDialogs::AskDefaultNo(const QString& text, const QString& caption, MessageIcon icon)
+{
+    return RunMessageBox(text, caption, icon, MessageButtons::YesNo, true);
 }
 
 std::optional<QString> QtDialogs::AskOpenFile(const QString& filter, const QString& defaultExtension)

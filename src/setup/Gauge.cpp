@@ -8,6 +8,7 @@ namespace zqb {
 
 Gauge::Gauge(QWidget* parent) : QWidget(parent)
 {
+    SetAccessibleRole(this, QAccessible::ProgressBar);  // before anything asks for its accessible object
     setAccessibleName(QStringLiteral("Transfer progress"));
 }
 
@@ -16,6 +17,7 @@ void Gauge::SetMaximum(std::uint32_t maximum)
     maximum_ = maximum;
     position_ = std::min(position_, maximum_);
     update();
+    NotifyShownValueChanged(this);
 }
 
 void Gauge::SetForeColour(const QColor& colour)
@@ -39,7 +41,12 @@ void Gauge::SetPosition(std::uint32_t position)
     if (held == position_) return;
     position_ = held;
     update();
+    NotifyShownValueChanged(this);
 }
+
+double Gauge::ShownNumber() const { return static_cast<int>(Share() * 100); }
+
+QString Gauge::ShownText() const { return QString::number(ShownNumber()) + QLatin1Char('%'); }
 
 void Gauge::Repaint()
 {

@@ -23,7 +23,7 @@ SettingActions::SettingActions(SessionContext& context, DeviceSettings& settings
 
 bool SettingActions::Confirm(const QString& text)
 {
-    return dialogs_.ShowMessage(text, ConfirmCaption, MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
+    return dialogs_.AskDefaultNo(text, ConfirmCaption, MessageIcon::Question) == MessageAnswer::Yes;
 }
 
 ActionOutcome SettingActions::Refuse(const QString& text)

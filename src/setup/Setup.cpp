@@ -3,6 +3,9 @@
 #include "protocol/AnsiText.h"
 #include "protocol/Ipv4Text.h"
 #include "platform/Icons.h"
+#include "platform/KeyField.h"
+#include "platform/KeyboardOrder.h"
+#include "platform/WindowAccessibility.h"
 #include "platform/WindowLook.h"
 
 namespace zqb {
@@ -24,15 +27,18 @@ QGroupBox* Group(QWidget* parent, const QString& title, int left, int top, int w
     auto* box = new QGroupBox(title, parent);
     box->setGeometry(left, top, width, height);
     box->setFont(font);
+    // Named by its own caption: an unnamed group would take the name of the group around it.
+    box->setAccessibleName(title.trimmed());
     return box;
 }
 
-QLabel* Caption(QWidget* parent, const QString& text, int left, int top)
+QLabel* Caption(QWidget* parent, const QString& text, int left, int top, QWidget* labelFor = nullptr)
 {
     auto* label = new QLabel(text, parent);
     label->setFont(LabelFont());
     label->move(left, top);
     label->adjustSize();
+    if (labelFor) label->setBuddy(labelFor);
     return label;
 }
 
@@ -74,10 +80,20 @@ ImageButton* PictureButton(QWidget* parent, IconKind icon, const QString& text, 
     button->setToolTip(QString());
     button->setFont(TahomaFont(13, true));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: 1px solid #a0a0a0; border-radius: 2px; background: #f6f6f6; }"
-                                         "QToolButton:focus { border: 1px dotted #202020; }"));
+    // A style sheet takes its text colour from the application, not the window: it is named here.
+    button->setStyleSheet(QStringLiteral("QToolButton { border: 1px solid #a0a0a0; border-radius: 2px; background: #f6f6f6;"
+                                         " color: #000000; }"
+                                         "QToolButton:disabled { color: #606060; }"));
     return button;
 }
+
+// The ranges the setting rules hold the inputs to, beside the inputs.
+const QString SsidRange = QStringLiteral("1~%1 characters").arg(MaxSsidBytes);
+const QString KeyRange = QStringLiteral("%1~%2 characters; not used with Open").arg(MinKeyBytes).arg(MaxKeyBytes);
+const QString WebKeyRange = QStringLiteral("Up to %1 characters").arg(MaxWebLoginKeyBytes);
+const QString LocationRange = QStringLiteral("Up to %1 characters").arg(MaxLocationBytes);
+const QString PortRange = QStringLiteral("1~65535, not 80 or 13577");
+const QString IdleTimeoutRange = QStringLiteral("1~65000 seconds");
 
 }  // namespace
 
@@ -90,14 +106,12 @@ TForm2::TForm2(ModuleLink& link, QWidget* parent)
     setModal(true);
     setFixedSize(ClientWidth, ClientHeight);
     setFont(TahomaFont(11));
-    setAutoFillBackground(true);
-    QPalette look = palette();
-    look.setColor(QPalette::Window, Qt::white);
-    setPalette(look);
+    PinWindowPalette(this, LookColour::White);
 
     BuildWireless();
     BuildServices();
     BuildCommands();
+    BuildKeyboard();
     CGauge1 = new Gauge(this);
     CGauge1->setGeometry(0, ClientHeight - GaugeHeight, ClientWidth, GaugeHeight);
 
@@ -112,27 +126,27 @@ TForm2::~TForm2() { link_.StopShowingProgressOn(*CGauge1); }
 void TForm2::BuildWireless()
 {
     GroupBoxAp = Group(this, QStringLiteral("AP "), 2, -1, 348, 123);
-    Caption(GroupBoxAp, QStringLiteral("SSID Name:"), 10, 25);
-    Edit1 = Input(GroupBoxAp, QStringLiteral("AP SSID name"), 100, 22, 200, QStringLiteral("IOBOX-AP"));
+    Edit1 = Input(GroupBoxAp, QStringLiteral("AP SSID name"), 100, 22, 200, QStringLiteral("IOBOX-AP"), SsidRange);
+    Caption(GroupBoxAp, QStringLiteral("SSID Name:"), 10, 25, Edit1);
     Caption(GroupBoxAp, QStringLiteral("Key Type:"), 10, 56);
     RadioButton1 = Choice(GroupBoxAp, QStringLiteral("Open"), 100, 55);
     RadioButton2 = Choice(GroupBoxAp, QStringLiteral("WPA/WPA2"), 170, 55);
     RadioButton1->setChecked(true);
-    Caption(GroupBoxAp, QStringLiteral("SSID Key:"), 10, 87);
-    Edit2 = Input(GroupBoxAp, QStringLiteral("AP SSID key"), 100, 84, 200);
+    Edit2 = Input(GroupBoxAp, QStringLiteral("AP SSID key"), 100, 84, 200, {}, KeyRange);
+    Caption(GroupBoxAp, QStringLiteral("SSID Key:"), 10, 87, Edit2);
     Image2 = ApplyButton(GroupBoxAp, QStringLiteral("Apply AP settings"), 312, 83);
     connect(Image2, &QToolButton::clicked, this, [this] { Image2Click(); });
 
     GroupBoxStation = Group(this, QStringLiteral("Station"), 356, -2, 348, 258);
-    Caption(GroupBoxStation, QStringLiteral("SSID Name:"), 10, 26);
-    Edit3 = Input(GroupBoxStation, QStringLiteral("Station SSID name"), 100, 23, 200, QStringLiteral("LabNet"));
+    Edit3 = Input(GroupBoxStation, QStringLiteral("Station SSID name"), 100, 23, 200, QStringLiteral("LabNet"), SsidRange);
+    Caption(GroupBoxStation, QStringLiteral("SSID Name:"), 10, 26, Edit3);
     Caption(GroupBoxStation, QStringLiteral("Key Type:"), 10, 57);
     RadioButton3 = Choice(GroupBoxStation, QStringLiteral("Open"), 100, 56);
     RadioButton4 = Choice(GroupBoxStation, QStringLiteral("WEP"), 160, 56);
     RadioButton5 = Choice(GroupBoxStation, QStringLiteral("WPA/WPA2"), 215, 56);
     RadioButton5->setChecked(true);
-    Caption(GroupBoxStation, QStringLiteral("SSID Key:"), 10, 88);
-    Edit4 = Input(GroupBoxStation, QStringLiteral("Station SSID key"), 100, 85, 200);
+    Edit4 = Input(GroupBoxStation, QStringLiteral("Station SSID key"), 100, 85, 200, {}, KeyRange);
+    Caption(GroupBoxStation, QStringLiteral("SSID Key:"), 10, 88, Edit4);
     Image3 = ApplyButton(GroupBoxStation, QStringLiteral("Apply station settings"), 312, 84);
     connect(Image3, &QToolButton::clicked, this, [this] { Image3Click(); });
 
@@ -149,13 +163,16 @@ void TForm2::BuildWireless()
     QPalette grey = StaticIpPanel->palette();
     grey.setColor(QPalette::Window, QColor(224, 224, 224));
     StaticIpPanel->setPalette(grey);
-    Label10 = Caption(StaticIpPanel, QStringLiteral("IP:"), 10, 12);
+    // A group of its own for screen readers, not a frame named after the group around it.
+    SetAccessibleRole(StaticIpPanel, QAccessible::Grouping);
+    StaticIpPanel->setAccessibleName(QStringLiteral("Static IP settings"));
     Edit8 = Input(StaticIpPanel, QStringLiteral("Static IP address"), 90, 9, 150, {}, QStringLiteral("Station mode Static IP"));
-    Label11 = Caption(StaticIpPanel, QStringLiteral("Net mask:"), 10, 46);
+    Label10 = Caption(StaticIpPanel, QStringLiteral("IP:"), 10, 12, Edit8);
     Edit9 = Input(StaticIpPanel, QStringLiteral("Static IP subnet mask"), 90, 43, 150, QStringLiteral("255.255.255.0"),
                   QStringLiteral("Station mode Subnet mask"));
-    Label12 = Caption(StaticIpPanel, QStringLiteral("Gate way:"), 10, 80);
+    Label11 = Caption(StaticIpPanel, QStringLiteral("Net mask:"), 10, 46, Edit9);
     Edit10 = Input(StaticIpPanel, QStringLiteral("Static IP gateway"), 90, 77, 150, {}, QStringLiteral("Station mode Gateway"));
+    Label12 = Caption(StaticIpPanel, QStringLiteral("Gate way:"), 10, 80, Edit10);
     Image10 = ApplyButton(StaticIpPanel, QStringLiteral("Apply static IP"), 296, 76);
     connect(Image10, &QToolButton::clicked, this, [this] { Image10Click(); });
 
@@ -170,23 +187,23 @@ void TForm2::BuildWireless()
 void TForm2::BuildServices()
 {
     GroupBoxWeb = Group(this, QStringLiteral("WEB"), 2, 119, 348, 60);
-    Caption(GroupBoxWeb, QStringLiteral("Login Key:"), 10, 28);
-    Edit6 = Input(GroupBoxWeb, QStringLiteral("Web login key"), 100, 25, 200);
+    Edit6 = Input(GroupBoxWeb, QStringLiteral("Web login key"), 100, 25, 200, {}, WebKeyRange);
+    Caption(GroupBoxWeb, QStringLiteral("Login Key:"), 10, 28, Edit6);
     Image5 = ApplyButton(GroupBoxWeb, QStringLiteral("Apply web login key"), 312, 24);
     connect(Image5, &QToolButton::clicked, this, [this] { Image5Click(); });
 
     GroupBoxModbus = Group(this, QStringLiteral("Modbus"), 2, 172, 348, 66);
-    Caption(GroupBoxModbus, QStringLiteral("Port:"), 10, 31);
-    Edit7 = Input(GroupBoxModbus, QStringLiteral("Modbus port"), 50, 28, 70);
-    Caption(GroupBoxModbus, QStringLiteral("Idle Timeout:"), 136, 31);
-    Edit11 = Input(GroupBoxModbus, QStringLiteral("Modbus idle timeout"), 228, 28, 52);
+    Edit7 = Input(GroupBoxModbus, QStringLiteral("Modbus port"), 50, 28, 70, {}, PortRange);
+    Caption(GroupBoxModbus, QStringLiteral("Port:"), 10, 31, Edit7);
+    Edit11 = Input(GroupBoxModbus, QStringLiteral("Modbus idle timeout"), 228, 28, 52, {}, IdleTimeoutRange);
+    Caption(GroupBoxModbus, QStringLiteral("Idle Timeout:"), 136, 31, Edit11);
     Caption(GroupBoxModbus, QStringLiteral("Sec"), 284, 31);
     Image9 = ApplyButton(GroupBoxModbus, QStringLiteral("Apply Modbus settings"), 316, 27);
     connect(Image9, &QToolButton::clicked, this, [this] { Image9Click(); });
 
     GroupBoxLocation = Group(this, QStringLiteral("Location"), 2, 231, 348, 67);
-    Caption(GroupBoxLocation, QStringLiteral("String:"), 10, 31);
-    Edit5 = Input(GroupBoxLocation, QStringLiteral("Location string"), 60, 28, 240);
+    Edit5 = Input(GroupBoxLocation, QStringLiteral("Location string"), 60, 28, 240, {}, LocationRange);
+    Caption(GroupBoxLocation, QStringLiteral("String:"), 10, 31, Edit5);
     Image6 = ApplyButton(GroupBoxLocation, QStringLiteral("Apply location"), 312, 27);
     connect(Image6, &QToolButton::clicked, this, [this] { Image6Click(); });
 }
@@ -202,6 +219,20 @@ void TForm2::BuildCommands()
     connect(Image8, &QToolButton::clicked, this, [this] { Image8Click(); });
 }
 
+// Tab in reading order: the wireless settings, AP then station with its static address and the
+// Wi-Fi mode, then the services in the left column, then the three buttons along the foot.
+// Keys are masked, and each radio group is entered on its checked button.
+void TForm2::BuildKeyboard()
+{
+    SetTabChain({Edit1, RadioButton1, RadioButton2, Edit2, Image2, Edit3, RadioButton3, RadioButton4, RadioButton5, Edit4,
+                 Image3, CheckBox1, Edit8, Edit9, Edit10, Image10, RadioButton6, RadioButton7, Image4, Edit6, Image5,
+                 Edit7, Edit11, Image9, Edit5, Image6, Image7, Image1, Image8});
+    TabToCheckedRadio({RadioButton1, RadioButton2});
+    TabToCheckedRadio({RadioButton3, RadioButton4, RadioButton5});
+    TabToCheckedRadio({RadioButton6, RadioButton7});
+    keyToggles_ = {MakeKeyField(Edit2), MakeKeyField(Edit4), MakeKeyField(Edit6)};
+}
+
 void TForm2::FormCreate() { SetStaticIpControls(false); }
 
 void TForm2::OpenSetup()
@@ -210,8 +241,17 @@ void TForm2::OpenSetup()
     pollBeforeOpening_ = context_.session.LinkPollEnabled;
     context_.session.LinkPollEnabled = 0;
     ShowSessionSettings();
+    for (QAction* toggle : keyToggles_) HideKey(toggle);
     if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
     exec();
+}
+
+// Every opening starts on the first field, never on the control used last: that may be a
+// command that restarts or erases the module.
+void TForm2::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Edit1->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm2::ShowSessionSettings()

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <vector>
+
+#include <QAction>
 
 #include <QCheckBox>
 #include <QDialog>
@@ -94,16 +97,19 @@ public:
 
 protected:
     void done(int result) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildWireless();
     void BuildServices();
     void BuildCommands();
+    void BuildKeyboard();
 
     ModuleLink& link_;
     SessionContext& context_;
     std::unique_ptr<SettingActions> actions_;
     std::uint8_t pollBeforeOpening_ = 1;
+    std::vector<QAction*> keyToggles_;  // the "show key" toggles of Edit2, Edit4, Edit6
 };
 
 inline const QString SetupCaption = QStringLiteral("zQB.Setup");

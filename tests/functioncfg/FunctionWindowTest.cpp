@@ -126,14 +126,20 @@ TEST_F(FunctionWindowLife, ClosingAfterALinkQueuesGetLinkAndResumesThePoll)
     EXPECT_EQ(display.Message(), "");
 }
 
-TEST_F(FunctionWindowLife, EscapeDoesNotCloseTheWindow)
+// Escape closes the window as its close box does: the module's function is asked for again.
+TEST_F(FunctionWindowLife, EscapeClosesTheWindowAsTheCloseBoxDoes)
 {
-    bool openAfterEscape = false;
+    context.session.DeviceEverLinked = 1;
+    context.session.LinkPollEnabled = 1;
+    bool openAfterEscape = true;
     OpenAndClose([&] {
         QTest::keyClick(&form, Qt::Key_Escape);
         openAfterEscape = form.isVisible();
     });
-    EXPECT_TRUE(openAfterEscape);
+    EXPECT_FALSE(openAfterEscape);
+    EXPECT_EQ(Scans(), 1);
+    EXPECT_EQ(context.session.queuedCommand, GetLink);
+    EXPECT_EQ(context.session.LinkPollEnabled, 1);
 }
 
 TEST_F(FunctionWindowLife, UnwrittenChangesGiveWayToTheModulesFunctionAfterClosing)

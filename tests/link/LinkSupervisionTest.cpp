@@ -271,7 +271,7 @@ TEST_F(LinkSupervision, TextThatIsNoAddressChangesNothingAndSaysWhy)
     };
     for (const auto& c : cases) {
         display.addressText = QString::fromLatin1(c.typed);
-        dialogs.ExpectMessage(QString::fromLatin1(c.complaint), QString(), MessageIcon::Error);
+        dialogs.ExpectMessage(QString::fromLatin1(c.complaint) + AddressFormText, QString(), MessageIcon::Error);
         supervisor.StaticIpClick();
         EXPECT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.1")) << c.typed;
         EXPECT_EQ(context.NetworkPrefix, QStringLiteral("127.0.0.")) << c.typed;

@@ -109,6 +109,41 @@ TEST_F(MainWindow, LinkingShowsTheModuleAndEnablesItsControls)
     EXPECT_EQ(io.Shape2->Fill(), io.colours.offFill);
 }
 
+// While nothing is linked the status box says so, and what an earlier link reported stays
+// readable but greyed until a new link record arrives.
+TEST_F(MainWindow, SaysWhenNothingIsLinkedAndGreysWhatAnEarlierLinkReported)
+{
+    StartModule();
+    module.Stop();  // nothing listens at the module's address
+    form->FormActivate();
+    link.Supervisor().LinkTimerTick();
+    EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Connect Timeout"));
+    EXPECT_EQ(form->Label4->text(), NotLinkedText);
+    EXPECT_EQ(TextColour(form->Label4), QColor(255, 0, 0));
+
+    const auto stale = [&] { return std::pair{form->StatusBar1->PanelStale(0), form->StatusBar2->PanelStale(1)}; };
+    ASSERT_TRUE(module.Start(context.session.hostPort));
+    link.Supervisor().RequestLink();
+    link.Supervisor().LinkTimerTick();
+    ASSERT_EQ(context.session.linked, 1);
+    const QString mac = form->StatusBar1->PanelText(0);
+    EXPECT_TRUE(mac.startsWith(QStringLiteral("Dev MAC: ")));
+    EXPECT_EQ(stale(), std::pair(false, false));
+
+    const auto network = hostBackend.interfaces;
+    hostBackend.interfaces.clear();
+    link.Supervisor().PrepareLink();
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("Device not found!!"));
+    EXPECT_EQ(stale(), std::pair(true, true));
+    EXPECT_EQ(form->StatusBar1->PanelText(0), mac) << "kept, greyed";
+
+    hostBackend.interfaces = network;
+    link.Supervisor().RequestLink();
+    EXPECT_EQ(stale(), std::pair(true, true)) << "until the record comes";
+    link.Supervisor().LinkTimerTick();
+    EXPECT_EQ(stale(), std::pair(false, false));
+}
+
 TEST_F(MainWindow, ModuleAnsweringForAnotherAddressEnablesControlsButKeepsTheLocation)
 {
     StartModule();

@@ -44,6 +44,7 @@ inline QStringList ClippedCaptions(const QWidget& window)
         } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
             if (button->text().isEmpty()) continue;
             const auto* tool = qobject_cast<const QToolButton*>(widget);
+            if (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly) continue;  // its text is not drawn
             const bool besideIcon = tool && tool->toolButtonStyle() == Qt::ToolButtonTextBesideIcon;
             const int icon = besideIcon ? button->iconSize().width() + 4 : 0;
             check(button->text(), button->fontMetrics().horizontalAdvance(button->text()) + icon + 6, button->width());

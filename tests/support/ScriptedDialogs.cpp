@@ -65,6 +65,13 @@ MessageAnswer ScriptedDialogs::ShowMessage(const QString& text, const QString& c
     return e.answer;
 }
 
+MessageAnswer ScriptedDialogs::AskDefaultNo(const QString& text, const QString& caption, MessageIcon icon)
+{
+    const MessageAnswer answer = ShowMessage(text, caption, icon, MessageButtons::YesNo);
+    shown.back().defaultNo = true;
+    return answer;
+}
+
 std::optional<QString> ScriptedDialogs::AnswerFile(Expectation::Kind kind, const QString& description)
 {
     fileDialogs << description;

@@ -21,6 +21,7 @@ public:
         QString caption;
         MessageIcon icon = MessageIcon::None;
         MessageButtons buttons = MessageButtons::Ok;
+        bool defaultNo = false;  // asked through AskDefaultNo
     };
 
     ~ScriptedDialogs() override;
@@ -35,6 +36,7 @@ public:
 
     MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageIcon icon,
                               MessageButtons buttons) override;
+    MessageAnswer AskDefaultNo(const QString& text, const QString& caption, MessageIcon icon) override;
     std::optional<QString> AskOpenFile(const QString& filter, const QString& defaultExtension) override;
     std::optional<QString> AskSaveFile(const QString& filter, const QString& proposedName,
                                        const QString& defaultExtension) override;

@@ -1,0 +1,220 @@
+// Every text of every window and box, measured on screen under a light and a dark desktop
+// palette: the ink of each text against what is behind it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include <QGroupBox>
+#include <QImage>
+#include <QMessageBox>
+#include <QPainter>
+
+#include "mainwindow/AboutBox.h"
+#include "mainwindow/MainWindowRig.h"
+#include "platform/QtDialogs.h"
+#include "platform/WindowLook.h"
+#include "support/DesktopPalettes.h"
+
+namespace zqb::test {
+namespace {
+
+double Luminance(const QColor& colour)
+{
+    const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+enum class DesktopPalette { Light, Dark };
+
+// The desktop's palette is in force before the windows are built, as it is at a real start.
+class DesktopPaletteFirst {
+protected:
+    DesktopPaletteFirst() : before_(QApplication::palette())
+    {
+        if (::testing::WithParamInterface<DesktopPalette>::GetParam() == DesktopPalette::Dark)
+            QApplication::setPalette(DarkDesktopPalette());
+    }
+    ~DesktopPaletteFirst() { QApplication::setPalette(before_); }
+
+private:
+    QPalette before_;
+};
+
+// The colours the layout itself gives some texts, on the backgrounds it gives them: they stay as
+// drawn, and so do their ratios, which lie below 4.5:1. Every other text keeps 4.5:1.
+struct LayoutColour {
+    QColor text;
+    QColor background;
+    const char* where;
+};
+const LayoutColour LayoutColours[] = {
+    {{255, 0, 0}, Qt::white, "state text of the status box, 14 pt bold"},
+    {{64, 132, 118}, Qt::white, "location, 14 pt bold"},
+    {{255, 64, 129}, Qt::white, "RSSI caption"},
+    {{255, 0, 0}, {240, 240, 240}, "function window: On value and seconds"},
+    {{0, 162, 235}, {240, 240, 240}, "function window: Ton"},
+    {{255, 127, 39}, {240, 240, 240}, "function window: Thold"},
+    {{34, 177, 76}, {240, 240, 240}, "function window: Toff"},
+};
+constexpr double RequiredContrast = 4.5;
+
+double RequiredFor(const QWidget* widget)
+{
+    const QColor own = widget->palette().color(QPalette::WindowText);
+    double required = RequiredContrast;
+    for (const LayoutColour& layout : LayoutColours)
+        if (own == layout.text) required = std::min(required, std::floor(Contrast(layout.text, layout.background) * 10) / 10);
+    return required;
+}
+
+// A text taken away for a moment, to see what is behind it: the text, and how to put it back.
+struct HiddenText {
+    QString text;
+    std::function<void()> restore;
+};
+
+HiddenText HideText(QWidget* widget)
+{
+    // Every kind of text the windows show, with its getter and setter.
+    const auto hide = [](auto* control, QString text, auto set) -> HiddenText {
+        if (text.isEmpty()) return {};
+        const QSignalBlocker quiet(control);
+        set(control, QString());
+        return {text, [control, text, set] {
+                    const QSignalBlocker quiet(control);
+                    set(control, text);
+                }};
+    };
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->pixmap().isNull() ? hide(label, label->text(), [](QLabel* l, const QString& t) { l->setText(t); })
+                                        : HiddenText{};
+    if (auto* group = qobject_cast<QGroupBox*>(widget))
+        return hide(group, group->title(), [](QGroupBox* g, const QString& t) { g->setTitle(t); });
+    if (auto* tool = qobject_cast<QToolButton*>(widget); tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly)
+        return {};  // its text is not drawn
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return hide(button, button->text(), [](QAbstractButton* b, const QString& t) { b->setText(t); });
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        return hide(edit, edit->text(), [](QLineEdit* e, const QString& t) { e->setText(t); });
+    return {};
+}
+
+// Each visible text of a window whose strongest ink falls below what it must keep, as
+// "text: measured < required". The ink is every pixel the text changes; what is behind it is
+// the same pixel drawn without the text.
+QStringList UnreadableTexts(QWidget& window)
+{
+    QStringList unreadable;
+    window.show();
+    QApplication::processEvents();
+    const QImage withText = window.grab().toImage();
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(&window)) continue;
+        const HiddenText hidden = HideText(widget);
+        if (!hidden.restore) continue;
+        const QImage without = window.grab().toImage();
+        hidden.restore();
+        const QRect area = QRect(widget->mapTo(&window, QPoint(0, 0)), widget->size()) & window.rect();
+        double strongest = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (withText.pixel(x, y) != without.pixel(x, y))
+                    strongest = std::max(strongest, Contrast(withText.pixelColor(x, y), without.pixelColor(x, y)));
+        const double required = RequiredFor(widget);
+        if (strongest < required)
+            unreadable << QStringLiteral("%1 \"%2\": %3 < %4")
+                              .arg(QString::fromLatin1(widget->metaObject()->className()), hidden.text)
+                              .arg(strongest, 0, 'f', 2)
+                              .arg(required);
+    }
+    window.hide();
+    return unreadable;
+}
+
+class WindowReadability : public DesktopPaletteFirst,
+                          public MainWindowRig,
+                          public ::testing::WithParamInterface<DesktopPalette> {};
+
+TEST_P(WindowReadability, EveryTextKeepsItsContrast)
+{
+    StartModule();
+    module.Update([](zqbsim::ModuleState& s) { s.location = "Pump house 3"; });
+    const auto check = [](QWidget& window, const char* look) {
+        EXPECT_EQ(UnreadableTexts(window), QStringList{}) << look;
+    };
+    form->FormActivate();  // nothing answered yet: the no-module look says so
+    check(*form, "main window, no module");
+    link.Supervisor().LinkTimerTick();
+    ASSERT_EQ(context.session.linked, 1);
+    form->Analog().CheckBox1->setChecked(true);  // the calibration button enabled
+    check(*form, "main window, linked");
+    form->SetupWindow().ShowSessionSettings();
+    form->SetupWindow().CheckBox1->setChecked(false);
+    form->SetupWindow().SetStaticIpControls(false);  // greyed static address controls
+    check(form->SetupWindow(), "setup window");
+    form->SetupWindow().Edit6->setText(QStringLiteral("abc"));
+    check(form->SetupWindow(), "setup window with a masked key");
+    check(form->CounterWindow(), "counter window");
+    check(form->FunctionWindow(), "function window");
+
+    const auto about = MakeAboutBox(form.get());
+    check(*about, "About box");
+    for (const MessageIcon icon : {MessageIcon::Question, MessageIcon::Error, MessageIcon::Information, MessageIcon::None}) {
+        const auto box = MakeMessageBox(QStringLiteral("Reboot device, execute?"), QStringLiteral("Confirm"), icon,
+                                        icon == MessageIcon::Question ? MessageButtons::YesNo : MessageButtons::Ok,
+                                        true, form.get());
+        check(*box, "message box");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Palettes, WindowReadability, ::testing::Values(DesktopPalette::Light, DesktopPalette::Dark),
+                         [](const auto& info) {
+                             return std::string(info.param == DesktopPalette::Light ? "Light" : "Dark");
+                         });
+
+// Ink of a word: the darkness of every pixel summed, black on white.
+double Ink(const QFont& font, const QString& word)
+{
+    QImage image(200, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(4, 28, word);
+    painter.end();
+    double ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ink += 1.0 - qGray(image.pixel(x, y)) / 255.0;
+    return ink;
+}
+
+// What the layout sets in bold must look bold: a clearly heavier stroke than the regular face at
+// the same size, not the same stroke spaced wider.
+TEST(WindowFonts, BoldLooksBold)
+{
+    const struct {
+        QFont regular;
+        QFont bold;
+        const char* word;
+    } cases[] = {
+        {TahomaFont(11), TahomaFont(11, true), "Status"},
+        {TahomaFont(12), TahomaFont(12, true), "DI 0 Counter:"},
+        {TahomaFont(13), TahomaFont(13, true), "Update F/W"},
+        {WindowFont(QStringLiteral("Calibri"), 19), WindowFont(QStringLiteral("Calibri"), 19, true), "zQB-AO4K"},
+    };
+    for (const auto& c : cases) {
+        const QString word = QString::fromLatin1(c.word);
+        EXPECT_GT(Ink(c.bold, word), 1.3 * Ink(c.regular, word)) << c.word << " in " << QFontInfo(c.bold).family().toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace zqb::test

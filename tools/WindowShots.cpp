@@ -4,9 +4,16 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QStyle>
+#include <QTemporaryDir>
 
+#include "app/ConsoleTools.h"
 #include "app/DemoModule.h"
+#include "link/ModuleLock.h"
 #include "mainwindow/Eap_tcp.h"
 #include "link/ModuleLink.h"
 #include "link/SimulatedHostNetwork.h"
@@ -38,6 +45,52 @@ public:
     std::optional<QString> AskOpenFile(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
 };
+
+// A dark desktop, as a user may have set it.
+QPalette DarkPalette()
+{
+    QPalette p;
+    const QColor window(0x35, 0x35, 0x35), base(0x24, 0x24, 0x24), text(0xEE, 0xEE, 0xEE);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, window);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0xA0, 0xA0, 0xA0));
+    p.setColor(QPalette::Highlight, QColor(0x2A, 0x82, 0xDA));
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    p.setColor(QPalette::BrightText, Qt::red);
+    p.setColor(QPalette::Link, QColor(0x6C, 0xB4, 0xFF));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
+    return p;
+}
+
+// Ten minutes of polls every 3.1 s: the output ramping, the inputs switching, the signal
+// wandering, and the link lost for half a minute.
+void FillTrend(zqb::TrendHistory& history)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 start = now - 10 * 60 * 1000;
+    for (qint64 at = start; at <= now; at += 3100) {
+        const qint64 t = (at - start) / 1000;
+        zqb::TrendSample sample;
+        sample.atMs = at;
+        if (t > 300 && t < 330) {
+            sample.gap = true;
+        } else {
+            sample.dacCode = static_cast<std::int32_t>((t * 9) % 4096);
+            sample.diBits = static_cast<std::uint8_t>(((t / 40) % 2) | (((t / 95) % 2) << 1));
+            sample.doBits = static_cast<std::uint8_t>((t / 150) % 2);
+            sample.signalDbm = -52 - static_cast<int>((t / 17) % 9);
+        }
+        history.Append(sample);
+    }
+}
 
 }  // namespace
 
@@ -84,5 +137,46 @@ int main(int argc, char** argv)
     ok = Save(form.FunctionWindow(), folder, "function") && ok;
     form.SetupWindow().ShowSessionSettings();
     ok = Save(form.SetupWindow(), folder, "setup-linked") && ok;
+    form.SetupWindow().hide();
+
+    // The context menu's windows: three more modules beside the demo's, one of them held by
+    // another program for a file write.
+    std::vector<std::unique_ptr<zqbsim::ModuleSimulator>> others;
+    for (int i = 2; i <= 4; ++i) {
+        auto other = std::make_unique<zqbsim::ModuleSimulator>();
+        zqbsim::ModuleState state;
+        state.reportedAddress = {127, 0, 0, static_cast<std::uint8_t>(i)};
+        state.mac[5] = static_cast<std::uint8_t>(i);
+        state.location = i == 2 ? "Boiler room <b>east</b>" : "Bench " + QByteArray::number(i);
+        state.rssiWord = static_cast<std::uint16_t>(65536 - 60 - i);
+        if (i == 3) state.modelCode = 99;
+        other->SetState(state);
+        if (other->Start(module->Port(), QHostAddress(QStringLiteral("127.0.0.%1").arg(i)))) others.push_back(std::move(other));
+    }
+    QTemporaryDir locks;
+    zqb::ModuleLock held;
+    held.Aim(locks.path().toStdString(), "127.0.0.4", module->Port());
+    held.Exclusive(0);
+    zqb::ConsoleToolsSetup toolsSetup{&hostBackend, QStringLiteral("127.0.0.1"), locks.path(),
+                                      QStringLiteral("zqb-window-shots"), {}};
+    zqb::ConsoleTools tools(form, link, toolsSetup);
+    FillTrend(tools.History());
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? DarkPalette() : QApplication::style()->standardPalette());
+        const std::string look = dark ? "-dark" : "-light";
+        tools.Menu().PopUp(form.mapToGlobal(QPoint(120, 160)));
+        QApplication::processEvents();
+        ok = Save(*tools.Menu().Menu, folder, ("menu" + look).c_str()) && ok;
+        tools.Menu().Menu->hide();
+        tools.OpenFinder();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 5000 && tools.Finder()->Scanning()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        ok = Save(*tools.Finder(), folder, ("finder" + look).c_str()) && ok;
+        tools.OpenTrend();
+        ok = Save(*tools.Trend(), folder, ("trend" + look).c_str()) && ok;
+        tools.Finder()->hide();
+        tools.Trend()->hide();
+    }
     return ok ? 0 : 1;
 }

@@ -5,9 +5,11 @@
 
 #include "app/ConsoleApplication.h"
 #include "app/ConsoleOptions.h"
+#include "app/ConsoleTools.h"
 #include "app/DemoModule.h"
 #include "mainwindow/Eap_tcp.h"
 #include "link/HostNetworkScan.h"
+#include "link/ModuleLock.h"
 #include "link/ModuleLink.h"
 #include "platform/Pauses.h"
 #include "link/PlatformHostNetwork.h"
@@ -80,6 +82,14 @@ int main(int argc, char** argv)
     }
 
     TForm1 form1(link);
+    std::string lockProblem;  // without a lock folder the finder probes every address
+    ConsoleToolsSetup toolsSetup{hostBackend.get(), moduleAddress,
+                                 QString::fromStdString(ModuleLock::DefaultDirectory(lockProblem)),
+                                 ConsoleVersion().trimmed(), [&dialogs] {
+                                     dialogs.ShowMessage(MainWindowCaption + QStringLiteral("\nQt ") + QString::fromLatin1(qVersion()),
+                                                         QStringLiteral("About"), MessageIcon::Information, MessageButtons::Ok);
+                                 }};
+    ConsoleTools tools(form1, link, toolsSetup);
     if (qEnvironmentVariableIsSet("ZQB_TRACE_STARTUP")) new StartupTrace(form1, context.session.linked, sinceStart);
     form1.show();
 

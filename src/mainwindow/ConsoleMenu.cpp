@@ -1,0 +1,61 @@
+#include "mainwindow/ConsoleMenu.h"
+
+#include <QApplication>
+#include <QShortcut>
+
+namespace zqb {
+
+ConsoleMenu::ConsoleMenu(QWidget* window, ConsoleMenuActions actions) : QObject(window), window_(window)
+{
+    Menu = new QMenu(window);
+    Menu->setAccessibleName(QStringLiteral("Console menu"));
+    FindModulesAction = AddEntry(QStringLiteral("&Find modules…"), QKeySequence(Qt::CTRL | Qt::Key_F), std::move(actions.findModules));
+    TrendAction = AddEntry(QStringLiteral("&Trend…"), QKeySequence(Qt::CTRL | Qt::Key_T), std::move(actions.trend));
+    SaveDiagnosticsAction =
+        AddEntry(QStringLiteral("Save &diagnostics…"), QKeySequence(Qt::CTRL | Qt::Key_D), std::move(actions.saveDiagnostics));
+    Menu->addSeparator();
+    AboutAction = AddEntry(QStringLiteral("&About…"), QKeySequence(Qt::Key_F1), std::move(actions.about));
+
+    window->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(window, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& position) { PopUp(window_->mapToGlobal(position)); });
+    for (const QKeySequence& key : {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)})
+        owned_.push_back(new QShortcut(key, window, this, &ConsoleMenu::PopUpAtFocus));
+    owned_.push_back(Menu);
+}
+
+// The menu and shortcuts live on the window; they go with this menu when it goes first. The
+// actions belong to the menu and take themselves off the window as they go.
+ConsoleMenu::~ConsoleMenu()
+{
+    for (const QPointer<QObject>& object : owned_) delete object.data();
+}
+
+QAction* ConsoleMenu::AddEntry(const QString& text, const QKeySequence& shortcut, std::function<void()> action)
+{
+    auto* entry = new QAction(text, Menu);
+    entry->setShortcut(shortcut);
+    entry->setShortcutContext(Qt::WindowShortcut);
+    connect(entry, &QAction::triggered, this, [action = std::move(action)] {
+        if (action) action();
+    });
+    Menu->addAction(entry);
+    // Added to the window as well, so the shortcut works while the menu is closed.
+    window_->addAction(entry);
+    return entry;
+}
+
+void ConsoleMenu::PopUp(const QPoint& globalPosition)
+{
+    Menu->popup(globalPosition);
+    Menu->setActiveAction(FindModulesAction);
+}
+
+void ConsoleMenu::PopUpAtFocus()
+{
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus->window() != window_) focus = window_;
+    PopUp(focus->mapToGlobal(QPoint(focus->width() / 2, focus->height() / 2)));
+}
+
+}  // namespace zqb

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "trend/TrendSeries.h"
 
 namespace zqb {
 
@@ -94,6 +93,22 @@ void TrendChart::SetEnd(qint64 endMs)
     update();
 }
 
+QRect TrendChart::PlotArea() const
+{
+    const QFontMetrics metrics(font());
+    const int line = metrics.height();
+    return rect().adjusted(metrics.horizontalAdvance(QStringLiteral("00000")) + 12, 2 * line + 6,
+                           -(metrics.horizontalAdvance(QStringLiteral("-100 dBm")) + 12), -(line + 10));
+}
+
+double TrendChart::XOf(qint64 atMs) const
+{
+    const QRect plot = PlotArea();
+    return plot.left() + static_cast<double>(atMs - StartMs()) * plot.width() / static_cast<double>(ShownMs);
+}
+
+QColor TrendChart::SeriesColour(TrendSeries series, const QPalette& palette) { return ColoursFor(palette).Of(series); }
+
 void TrendChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -103,8 +118,7 @@ void TrendChart::paintEvent(QPaintEvent*)
 
     const QFontMetrics metrics(font());
     const int line = metrics.height();
-    const QRect plot = rect().adjusted(metrics.horizontalAdvance(QStringLiteral("00000")) + 12, 2 * line + 6,
-                                       -(metrics.horizontalAdvance(QStringLiteral("-100 dBm")) + 12), -(line + 10));
+    const QRect plot = PlotArea();
     if (plot.width() < 40 || plot.height() < 60) return;
     const int analogHeight = plot.height() * 58 / 100;
     const QRect analog(plot.left(), plot.top(), plot.width(), analogHeight);
@@ -113,9 +127,7 @@ void TrendChart::paintEvent(QPaintEvent*)
     const qint64 from = StartMs();
     const qint64 to = endMs_;
     const std::vector<TrendSample> samples = history_.Covering(from, to);
-    const auto xOf = [&](qint64 at) {
-        return plot.left() + static_cast<double>(at - from) * plot.width() / static_cast<double>(TrendChart::ShownMs);
-    };
+    const auto xOf = [this](qint64 at) { return XOf(at); };
 
     // Legend, in the order of the lanes and axes; on a second line where the first is full.
     int x = plot.left();

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "trend/TrendHistory.h"
+#include "trend/TrendSeries.h"
 
 namespace zqb {
 
@@ -21,6 +22,10 @@ public:
     qint64 EndMs() const { return endMs_; }
     qint64 StartMs() const { return endMs_ - ShownMs; }
 
+    // Where a time lies across the widget, and the colour a series is drawn in with a palette.
+    double XOf(qint64 atMs) const;
+    static QColor SeriesColour(TrendSeries series, const QPalette& palette);
+
     QSize sizeHint() const override { return {760, 380}; }
     QSize minimumSizeHint() const override { return {480, 260}; }
 
@@ -28,6 +33,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QRect PlotArea() const;
+
     const TrendHistory& history_;
     qint64 endMs_ = 0;
 };

@@ -7,6 +7,7 @@
 
 #include "link/HostNetworkScan.h"
 #include "platform/FileWrite.h"
+#include "platform/IsoTime.h"
 #include "protocol/AnsiText.h"
 #include "protocol/DacText.h"
 #include "protocol/Ipv4Text.h"
@@ -58,7 +59,7 @@ QString LinkRecordText(const LinkRecordKeeper::Kept& kept)
 {
     const LinkRecord& r = kept.record;
     QStringList lines;
-    lines << QStringLiteral("Last link record (%1):").arg(kept.at.toString(Qt::ISODateWithMs));
+    lines << QStringLiteral("Last link record (%1):").arg(IsoLocalTime(kept.at));
     lines << QStringLiteral("  Model: %1 (%2)").arg(r.ModelName()).arg(r.model);
     lines << QStringLiteral("  Firmware: %1").arg(r.FirmwareText());
     lines << QStringLiteral("  MAC: %1").arg(r.MacText());
@@ -190,7 +191,7 @@ QString ConfigRecordHex(const DeviceConfigRecord& record)
 
 QString DiagnosticsText(const DiagnosticsFacts& facts)
 {
-    QString text = QStringLiteral("zQB IO Console diagnostics\nWritten: %1\n").arg(facts.written.toString(Qt::ISODateWithMs));
+    QString text = QStringLiteral("zQB IO Console diagnostics\nWritten: %1\n").arg(IsoLocalTime(facts.written));
     text += Heading(QStringLiteral("Program"));
     text += QStringLiteral("Program: %1\nQt: %2\nPlatform: %3\n").arg(facts.programVersion, facts.qtVersion, facts.platform);
 
@@ -212,7 +213,8 @@ QString DiagnosticsText(const DiagnosticsFacts& facts)
     text += Heading(QStringLiteral("Outcomes, last %1 of at most %2").arg(facts.outcomes.size()).arg(ReportOutcomes));
     for (const LoggedOutcome& logged : facts.outcomes)
         text += QStringLiteral("%1  %2  %3: %4\n")
-                    .arg(logged.at.toString(Qt::ISODateWithMs), CommandName(logged.outcome.command),
+                    .arg(IsoLocalTime(logged.at),
+                         logged.outcome.command ? CommandName(logged.outcome.command) : QStringLiteral("-"),
                          QString::fromLatin1(OutcomeKindName(logged.outcome.kind)), DescribeOutcome(logged.outcome));
 
     // Module texts and log lines can hold anything, a key included: every key known is blotted

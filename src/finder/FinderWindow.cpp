@@ -73,9 +73,9 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
 
     Table = new QTableWidget(0, ColumnCount, this);
     Table->setAccessibleName(QStringLiteral("Modules found"));
-    Table->setHorizontalHeaderLabels(
-        {QStringLiteral("Address"), QStringLiteral("Model"), QStringLiteral("Firmware"), QStringLiteral("MAC"),
-         QStringLiteral("Location"), QStringLiteral("Signal")});
+    const QStringList headings = {QStringLiteral("Address"), QStringLiteral("Model"), QStringLiteral("Firmware"),
+                                  QStringLiteral("MAC"), QStringLiteral("Location"), QStringLiteral("Signal")};
+    Table->setHorizontalHeaderLabels(headings);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table->setSelectionMode(QAbstractItemView::SingleSelection);
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -86,6 +86,12 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     Table->setSortingEnabled(true);
     Table->sortByColumn(AddressColumn, Qt::AscendingOrder);
     Table->setWordWrap(false);
+
+    auto* sortLabel = new QLabel(QStringLiteral("S&ort by:"), this);
+    SortBox = new QComboBox(this);
+    SortBox->addItems(headings);
+    SortBox->setAccessibleName(QStringLiteral("Sort by"));
+    sortLabel->setBuddy(SortBox);
 
     auto* hint = new QLabel(QStringLiteral("Enter or a double click links the console to the module of the row."), this);
     hint->setTextFormat(Qt::PlainText);
@@ -100,6 +106,9 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     progressRow->addWidget(Progress, 1);
     progressRow->addWidget(CancelButton);
     auto* closeRow = new QHBoxLayout;
+    closeRow->addWidget(sortLabel);
+    closeRow->addWidget(SortBox);
+    closeRow->addSpacing(12);
     closeRow->addWidget(hint, 1);
     closeRow->addWidget(CloseButton);
     auto* layout = new QVBoxLayout(this);
@@ -111,13 +120,20 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     setTabOrder(NetworkEdit, ScanButton);
     setTabOrder(ScanButton, CancelButton);
     setTabOrder(CancelButton, Table);
-    setTabOrder(Table, CloseButton);
+    setTabOrder(Table, SortBox);
+    setTabOrder(SortBox, CloseButton);
     resize(900, 440);
 
     connect(ScanButton, &QPushButton::clicked, this, [this] { StartScan(); });
     connect(NetworkEdit, &QLineEdit::returnPressed, this, [this] { StartScan(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelScan(); });
     connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+    // Both ways of sorting show the same column; the signal's strongest first, the rest ascending.
+    connect(SortBox, &QComboBox::activated, this, [this](int column) {
+        Table->sortByColumn(column, column == SignalColumn ? Qt::DescendingOrder : Qt::AscendingOrder);
+    });
+    connect(Table->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder) { SortBox->setCurrentIndex(column); });
     connect(Table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { LinkRow(index.row()); });
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +54,8 @@ public:
     QPushButton* CancelButton;
     QLabel* Status;
     QTableWidget* Table;
+    // The column the table is sorted by, for the keyboard: the header takes only the mouse.
+    QComboBox* SortBox;
     QPushButton* CloseButton;
 
 signals:

@@ -1,5 +1,8 @@
 #include "trend/TrendCsv.h"
 
+#include <QDateTime>
+
+#include "platform/IsoTime.h"
 #include "trend/TrendSeries.h"
 
 namespace zqb {
@@ -8,7 +11,7 @@ QByteArray TrendCsv(const std::deque<TrendSample>& samples)
 {
     QByteArray csv = TrendCsvHeader + "\n";
     for (const TrendSample& sample : samples) {
-        csv += IsoLocalTime(sample.atMs).toLatin1();
+        csv += IsoLocalTime(QDateTime::fromMSecsSinceEpoch(sample.atMs)).toLatin1();
         for (TrendSeries series : AllTrendSeries) {
             csv += ',';
             if (const std::optional<double> value = SeriesValue(sample, series))

@@ -84,12 +84,6 @@ std::vector<TrendRun> SeriesRuns(const std::vector<TrendSample>& samples, TrendS
     return runs;
 }
 
-QString IsoLocalTime(qint64 atMs)
-{
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(atMs);
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
-
 QString TrendSummaryText(const std::vector<TrendSample>& samples, qint64 fromMs, qint64 toMs, bool paused)
 {
     QStringList lines;

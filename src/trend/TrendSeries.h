@@ -31,9 +31,6 @@ QString SeriesName(TrendSeries series);  // "DAC code", "DI0", "DI1", "DO", "Sig
 // series come as steps: a value holds until the next sample, where the line rises or falls.
 std::vector<TrendRun> SeriesRuns(const std::vector<TrendSample>& samples, TrendSeries series);
 
-// The same time in local time, ISO 8601 with milliseconds and the offset from UTC.
-QString IsoLocalTime(qint64 atMs);
-
 // For a screen reader, and for anyone: the last values, then the least and greatest value of each
 // series over [fromMs, toMs] and the times the link was lost there.
 QString TrendSummaryText(const std::vector<TrendSample>& samples, qint64 fromMs, qint64 toMs, bool paused);

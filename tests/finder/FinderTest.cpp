@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -130,11 +131,15 @@ TEST_F(Finder, ListsEveryModuleThatAnsweredAndTheBusyOneButNotTheSilentOne)
         << finder->Status->text().toStdString();
     EXPECT_EQ(finder->Progress->value(), finder->Progress->maximum());
 
-    // Numbers sort as numbers: signals strongest first, then the addresses back in order.
-    finder->Table->sortByColumn(FinderWindow::SignalColumn, Qt::DescendingOrder);
+    // Numbers sort as numbers: signals strongest first (chosen by key), then the addresses back
+    // in order (by the header).
+    finder->SortBox->setFocus();
+    QTest::keyClick(finder->SortBox, Qt::Key_End);
+    EXPECT_EQ(finder->Table->horizontalHeader()->sortIndicatorSection(), FinderWindow::SignalColumn);
     EXPECT_EQ(Column(FinderWindow::SignalColumn).mid(0, 4), (QStringList{"-45 dBm", "-45 dBm", "-45 dBm", "-60 dBm"}));
     finder->Table->sortByColumn(FinderWindow::AddressColumn, Qt::AscendingOrder);
     EXPECT_EQ(Column(FinderWindow::AddressColumn).last(), QStringLiteral("127.0.0.10"));
+    EXPECT_EQ(finder->SortBox->currentText(), QStringLiteral("Address"));
 }
 
 TEST_F(Finder, ScansTheModuleNetworkOfTheInterfaceInUnderTwoSeconds)

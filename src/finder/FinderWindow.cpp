@@ -272,6 +272,9 @@ void FinderWindow::EndScan()
     if (scanner_) scanner_.release()->deleteLater();  // it is still sending this signal
     SetScanning(false);
     SelectFirstLinkable();
+    // With a module to link, Enter links it: the table takes the focus from the scan's controls.
+    const QWidget* focus = focusWidget();
+    if (found_ > 0 && (!focus || focus == NetworkEdit || focus == ScanButton || focus == CancelButton)) Table->setFocus();
     QStringList found{Plural(found_, QStringLiteral("module found"), QStringLiteral("modules found"))};
     if (busy_) found << Plural(busy_, QStringLiteral("busy"), QStringLiteral("busy"));
     if (silent_) found << Plural(silent_, QStringLiteral("address accepted the connection but did not answer"),
@@ -292,11 +295,7 @@ void FinderWindow::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-void FinderWindow::SetScanning(bool scanning)
-{
-    CancelButton->setEnabled(scanning);
-    if (!scanning && CancelButton->hasFocus()) Table->setFocus();
-}
+void FinderWindow::SetScanning(bool scanning) { CancelButton->setEnabled(scanning); }
 
 void FinderWindow::LinkRow(int row)
 {

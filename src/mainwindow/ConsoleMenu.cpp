@@ -1,6 +1,7 @@
 #include "mainwindow/ConsoleMenu.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QShortcut>
 
 namespace zqb {
@@ -19,9 +20,25 @@ ConsoleMenu::ConsoleMenu(QWidget* window, ConsoleMenuActions actions) : QObject(
     window->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(window, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& position) { PopUp(window_->mapToGlobal(position)); });
+    // Some desktops turn these keys into a context menu event for the control with the focus
+    // (see eventFilter), others leave them as keys.
     for (const QKeySequence& key : {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)})
         owned_.push_back(new QShortcut(key, window, this, &ConsoleMenu::PopUpAtFocus));
     owned_.push_back(Menu);
+    window->installEventFilter(this);
+    for (QWidget* control : window->findChildren<QWidget*>()) control->installEventFilter(this);
+}
+
+// A context menu asked for by key is the window's, wherever the focus is: the address box would
+// otherwise answer it with its own editing menu (the right mouse button still gets that one).
+bool ConsoleMenu::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        PopUpAtFocus();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // The menu and shortcuts live on the window; they go with this menu when it goes first. The

@@ -40,6 +40,9 @@ public:
     QAction* SaveDiagnosticsAction;
     QAction* AboutAction;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QAction* AddEntry(const QString& text, const QKeySequence& shortcut, std::function<void()> action);
 

@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSignalSpy>
 
 #include "app/ConsoleTools.h"
 #include "mainwindow/MainWindowRig.h"
@@ -21,6 +22,11 @@ protected:
         tools = std::make_unique<ConsoleTools>(
             *form, link, ConsoleToolsSetup{&hostBackend, std::nullopt, QString(), QStringLiteral("test"), [this] { ++abouts; }});
         form->show();
+        Activate();
+    }
+
+    void Activate()
+    {
         form->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
@@ -47,6 +53,11 @@ TEST_F(Tools, TheMenuOpensByRightClickMenuKeyAndShiftF10AndLeavesTheLayoutAlone)
              QApplication::sendEvent(label, &event);
          }},
         {"Menu key", [&] { QTest::keyClick(form.get(), Qt::Key_Menu); }},
+        // Where the desktop makes the key a context menu event for the control with the focus.
+        {"menu key event in the address box", [&] {
+             QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), form->Edit2->mapToGlobal(QPoint(5, 5)));
+             QApplication::sendEvent(form->Edit2, &event);
+         }},
         {"Shift+F10", [&] { QTest::keyClick(form.get(), Qt::Key_F10, Qt::ShiftModifier); }},
     };
     for (const auto& [how, open] : openings) {
@@ -66,12 +77,18 @@ TEST_F(Tools, EachShortcutReachesItsWindowOrBox)
     ASSERT_NE(tools->Finder(), nullptr);
     EXPECT_TRUE(tools->Finder()->isVisible());
     EXPECT_TRUE(tools->Finder()->Scanning()) << "opening the finder scans the module networks";
-    tools->Finder()->close();
-    form->activateWindow();
+    QSignalSpy scanned(tools->Finder(), &FinderWindow::scanFinished);
+    ASSERT_TRUE(scanned.wait(3000));
+    // Found, then linked with Enter alone: the table has the focus and the first module's row.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(tools->Finder()->isVisible());
+    EXPECT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Change IP => 127.0.0.1"));
+    Activate();
     QTest::keyClick(form.get(), Qt::Key_T, Qt::ControlModifier);
     ASSERT_NE(tools->Trend(), nullptr);
     EXPECT_TRUE(tools->Trend()->isVisible());
-    form->activateWindow();
+    Activate();
     QTest::keyClick(form.get(), Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(dialogs.fileDialogs.size(), 1);
     QTest::keyClick(form.get(), Qt::Key_F1);
@@ -84,7 +101,7 @@ TEST_F(Tools, EachShortcutReachesItsWindowOrBox)
     sample.dacCode = 819;
     tools->History().Append(sample);
     trend->close();
-    form->activateWindow();
+    Activate();
     QTest::keyClick(form.get(), Qt::Key_T, Qt::ControlModifier);
     EXPECT_EQ(tools->Trend(), trend);
     EXPECT_TRUE(trend->Summary->text().contains(QStringLiteral("DAC code 819 (2.000V)"))) << trend->Summary->text().toStdString();

@@ -109,9 +109,15 @@ bool LinkConsoleTo(ModuleLink& link, const QString& address, std::uint16_t port)
     context.session.hostPort = port;
     link.Display().SetAddressText(address);
     link.Supervisor().StaticIpClick();
-    if (context.session.hostAddress == address) return true;
-    context.session.hostPort = formerPort;
-    return false;
+    if (context.session.hostAddress != address) {
+        context.session.hostPort = formerPort;
+        return false;
+    }
+    // Linked is what the module at the new address says with its link record, not what the last
+    // one said: until then the periodic check asks for the record rather than polling a module
+    // it never linked.
+    context.session.linked = 0;
+    return true;
 }
 
 }  // namespace zqb

@@ -52,7 +52,8 @@ std::optional<FoundModule> FoundFromProbe(const ScanProbe& probe);
 
 // Points the console at the module found, by the road the "Static IP" button takes: the address
 // goes into the address box and the session, and the link timer asks the module for its link
-// record on its next tick. False, with nothing changed, while an exchange runs.
+// record on its next tick. The console counts as linked again only once that record has come.
+// False, with nothing changed, while an exchange runs.
 bool LinkConsoleTo(ModuleLink& link, const QString& address, std::uint16_t port);
 
 }  // namespace zqb

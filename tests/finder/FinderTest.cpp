@@ -245,6 +245,7 @@ TEST_F(Finder, EnterOrADoubleClickLinksTheConsoleToTheModuleOfTheRow)
         EXPECT_EQ(context.session.hostAddress, address);
         EXPECT_EQ(form->Edit2->text(), address);
         EXPECT_EQ(form->Label4->text(), QString()) << "the main window waits for the module's link record";
+        EXPECT_EQ(context.session.linked, 0) << "nor is the console linked before it";
 
         link.Supervisor().LinkTimerTick();
         ASSERT_TRUE(At(pick.module).WaitForFrames(1, 2000));

@@ -26,7 +26,9 @@ ConsoleMenu::ConsoleMenu(QWidget* window, ConsoleMenuActions actions) : QObject(
         owned_.push_back(new QShortcut(key, window, this, &ConsoleMenu::PopUpAtFocus));
     owned_.push_back(Menu);
     window->installEventFilter(this);
-    for (QWidget* control : window->findChildren<QWidget*>()) control->installEventFilter(this);
+    // The window's own controls only: the dialogs it owns are windows of their own.
+    for (QWidget* control : window->findChildren<QWidget*>())
+        if (control->window() == window) control->installEventFilter(this);
 }
 
 // A context menu asked for by key is the window's, wherever the focus is: the address box would

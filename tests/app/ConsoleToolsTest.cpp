@@ -10,6 +10,7 @@
 
 #include "app/ConsoleTools.h"
 #include "mainwindow/MainWindowRig.h"
+#include "setup/Setup.h"
 
 namespace zqb::test {
 namespace {
@@ -67,6 +68,14 @@ TEST_F(Tools, TheMenuOpensByRightClickMenuKeyAndShiftF10AndLeavesTheLayoutAlone)
         EXPECT_EQ(menu.activeAction(), tools->Menu().FindModulesAction) << how;
     }
     menu.hide();
+
+    // The setup window's fields keep their own menus: it is a window of its own.
+    QLineEdit* setupField = form->SetupWindow().Edit1;
+    QContextMenuEvent inSetup(QContextMenuEvent::Keyboard, QPoint(5, 5), setupField->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(setupField, &inSetup);
+    EXPECT_FALSE(menu.isVisible());
+    for (QWidget* popup : QApplication::topLevelWidgets())
+        if (qobject_cast<QMenu*>(popup) && popup->isVisible()) popup->close();
 }
 
 TEST_F(Tools, EachShortcutReachesItsWindowOrBox)

@@ -4,10 +4,14 @@
 // machine. Runs offscreen against the simulator on 127.0.0.1.
 #include <cstdio>
 
-#include <QTemporaryDir>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QTemporaryDir>
 
+#include "app/ConsoleTools.h"
 #include "app/DemoModule.h"
 #include "mainwindow/AboutBox.h"
 #include "mainwindow/Eap_tcp.h"
@@ -15,6 +19,7 @@
 #include "link/SimulatedHostNetwork.h"
 #include "platform/QtDialogs.h"
 #include "platform/WindowLook.h"
+#include "protocol/ModuleLock.h"
 #include "support/DesktopPalettes.h"
 
 namespace {
@@ -43,6 +48,69 @@ public:
     std::optional<QString> AskOpenFile(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> AskSaveFile(const QString&, const QString&, const QString&) override { return std::nullopt; }
 };
+
+// Ten minutes of polls every 3.1 s: the output ramping, the inputs switching, the signal
+// wandering, and the link lost for half a minute.
+void FillTrend(zqb::TrendHistory& history)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 start = now - 10 * 60 * 1000;
+    for (qint64 at = start; at <= now; at += 3100) {
+        const qint64 t = (at - start) / 1000;
+        zqb::TrendSample sample;
+        sample.atMs = at;
+        if (t > 300 && t < 330) {
+            sample.gap = true;
+        } else {
+            sample.dacCode = static_cast<std::int32_t>((t * 9) % 4096);
+            sample.diBits = static_cast<std::uint8_t>(((t / 40) % 2) | (((t / 95) % 2) << 1));
+            sample.doBits = static_cast<std::uint8_t>((t / 150) % 2);
+            sample.signalDbm = -52 - static_cast<int>((t / 17) % 9);
+        }
+        history.Append(sample);
+    }
+}
+
+// The context menu's windows: three more modules beside the demo's, one of them held by another
+// program for a file write.
+bool SaveTools(zqb::TForm1& form, zqb::ModuleLink& link, zqb::HostNetworkBackend& hostBackend, std::uint16_t port,
+               const QString& folder)
+{
+    std::vector<std::unique_ptr<zqbsim::ModuleSimulator>> others;
+    for (int i = 2; i <= 4; ++i) {
+        auto other = std::make_unique<zqbsim::ModuleSimulator>();
+        zqbsim::ModuleState state;
+        state.reportedAddress = {127, 0, 0, static_cast<std::uint8_t>(i)};
+        state.mac[5] = static_cast<std::uint8_t>(i);
+        state.location = i == 2 ? "Boiler room <b>east</b>" : "Bench " + QByteArray::number(i);
+        state.rssiWord = static_cast<std::uint16_t>(65536 - 60 - i);
+        if (i == 3) state.modelCode = 99;
+        other->SetState(state);
+        if (other->Start(port, QHostAddress(QStringLiteral("127.0.0.%1").arg(i)))) others.push_back(std::move(other));
+    }
+    QTemporaryDir locks;
+    zqb::ModuleLock held;
+    held.Aim(locks.path().toStdString(), "127.0.0.4", port);
+    held.Exclusive(0);
+    zqb::ConsoleToolsSetup toolsSetup{&hostBackend, QStringLiteral("127.0.0.1"), locks.path(),
+                                      QStringLiteral("zqb-window-shots"), {}};
+    zqb::ConsoleTools tools(form, link, toolsSetup);
+    FillTrend(tools.History());
+    tools.Menu().PopUp(form.mapToGlobal(QPoint(120, 160)));
+    QApplication::processEvents();
+    bool ok = Save(*tools.Menu().Menu, folder, "menu");
+    tools.Menu().Menu->hide();
+    tools.OpenFinder();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 5000 && tools.Finder()->Scanning()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ok = Save(*tools.Finder(), folder, "finder") && ok;
+    tools.OpenTrend();
+    ok = Save(*tools.Trend(), folder, "trend") && ok;
+    tools.Finder()->hide();
+    tools.Trend()->hide();
+    return ok;
+}
 
 // Every window and box, built under the desktop palette in force.
 bool SaveAll(const QString& folder)
@@ -86,7 +154,8 @@ bool SaveAll(const QString& folder)
                                    &form),
               folder, "confirmation") &&
          ok;
-    return ok;
+    form.SetupWindow().hide();
+    return SaveTools(form, link, hostBackend, module->Port(), folder) && ok;
 }
 
 }  // namespace

@@ -5,9 +5,12 @@
 
 #include "app/ConsoleApplication.h"
 #include "link/ConsoleOptions.h"
+#include "app/ConsoleTools.h"
+#include "mainwindow/AboutBox.h"
 #include "app/DemoModule.h"
 #include "mainwindow/Eap_tcp.h"
 #include "link/HostNetworkScan.h"
+#include "protocol/ModuleLock.h"
 #include "link/ModuleLink.h"
 #include "platform/Pauses.h"
 #include "link/PlatformHostNetwork.h"
@@ -79,6 +82,10 @@ int main(int argc, char** argv)
 
     TForm1 form1(link);
     if (!lockProblem.empty()) form1.AppendLog(QStringLiteral("Module lock: ") + QString::fromLocal8Bit(lockProblem.c_str()));
+    ConsoleToolsSetup toolsSetup{hostBackend.get(), moduleAddress,
+                                 QString::fromStdString(ModuleLink::DefaultLockDirectory(lockProblem)),
+                                 ConsoleVersion().trimmed(), [&form1] { ShowAboutBox(&form1); }};
+    ConsoleTools tools(form1, link, toolsSetup);
     if (qEnvironmentVariableIsSet("ZQB_TRACE_STARTUP")) new StartupTrace(form1, context.session.linked, sinceStart);
     form1.show();
 

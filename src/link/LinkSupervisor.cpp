@@ -61,6 +61,10 @@ Outcome LinkSupervisor::CheckNetwork()
 void LinkSupervisor::AimAt(const QString& address, std::uint16_t port)
 {
     DeviceSession& s = context_.session;
+    // Linked is what the module at the new place says with its link record, not what the last
+    // one said: until then the periodic check asks for the record instead of polling a module it
+    // never linked.
+    if (address != s.hostAddress || port != s.hostPort) s.linked = 0;
     s.hostAddress = address;
     s.staticAddressText = address;
     s.hostPort = port;

@@ -7,6 +7,7 @@
 #include "mainwindow/AboutBox.h"
 #include "platform/KeyboardOrder.h"
 #include "platform/WindowAccessibility.h"
+#include "link/AfterExchange.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
 #include "protocol/ReplyHandler.h"
@@ -172,7 +173,8 @@ void TForm1::BuildKeyboard()
     auto* toAddress = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_I), this);
     connect(toAddress, &QShortcut::activated, Edit2, [this] { Edit2->setFocus(Qt::ShortcutFocusReason); });
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(about, &QShortcut::activated, this, [this] { ShowAboutBox(this); });
+    // The box is modal: opened inside an exchange's socket wait it would hold the exchange.
+    connect(about, &QShortcut::activated, this, [this] { RunAfterExchange(context_, this, [this] { ShowAboutBox(this); }); });
 }
 
 void TForm1::SetLabelColour(QLabel* label, Rgb colour)

@@ -1,0 +1,80 @@
+#include "app/ConsoleTools.h"
+
+#include <QGuiApplication>
+
+#include "diagnostics/DiagnosticsReport.h"
+#include "link/AfterExchange.h"
+
+namespace zqb {
+
+ConsoleTools::ConsoleTools(TForm1& form, ModuleLink& link, ConsoleToolsSetup setup)
+    : form_(form), link_(link), setup_(std::move(setup)), recorder_(link.Context()), keeper_(link.Context())
+{
+    ConsoleMenuActions actions;
+    actions.findModules = [this] { OpenFinder(); };
+    actions.trend = [this] { OpenTrend(); };
+    actions.saveDiagnostics = [this] { SaveDiagnostics(); };
+    // The about box is modal: it waits for the end of a running exchange like the file dialogs.
+    actions.about = [this] {
+        if (setup_.about) RunAfterExchange(link_.Context(), this, setup_.about);
+    };
+    menu_ = new ConsoleMenu(&form_, std::move(actions));
+}
+
+// The windows refer to the history and the link kept here: they go first.
+ConsoleTools::~ConsoleTools()
+{
+    delete finder_.data();
+    delete trend_.data();
+    delete menu_.data();
+}
+
+void ConsoleTools::Raise(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void ConsoleTools::OpenFinder()
+{
+    if (!finder_) {
+        FinderSetup setup;
+        setup.hostBackend = setup_.hostBackend;
+        setup.givenModuleAddress = setup_.givenModuleAddress;
+        setup.lockDirectory = setup_.lockDirectory;
+        finder_ = new FinderWindow(link_, setup, &form_);
+    }
+    Raise(finder_);
+    finder_->NetworkEdit->setFocus();
+    finder_->StartScan();
+}
+
+void ConsoleTools::OpenTrend()
+{
+    if (!trend_) trend_ = new TrendWindow(recorder_.History(), link_.Context(), link_.GetDialogs(), &form_);
+    Raise(trend_);
+}
+
+void ConsoleTools::SaveDiagnostics()
+{
+    RunAfterExchange(link_.Context(), this, [this] {
+        DiagnosticsSources sources;
+        sources.hostBackend = setup_.hostBackend;
+        sources.countWired = setup_.givenModuleAddress.has_value();
+        sources.linkRecords = &keeper_;
+        sources.logLines = form_.Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        sources.programVersion = setup_.programVersion;
+        sources.display = QGuiApplication::platformName();
+        const DiagnosticsFacts facts = GatherDiagnostics(link_, sources);
+        const Outcome saved = SaveDiagnosticsText(link_.GetDialogs(), DiagnosticsText(facts), facts.written);
+        if (saved.kind == OutcomeKind::FileError) {
+            link_.GetDialogs().ShowError(QStringLiteral("Cannot save file \"%1\". %2").arg(saved.field, saved.rule));
+        } else if (saved.Ok()) {
+            form_.SetPanelText(StatusPanel::Message, QStringLiteral("Diagnostics saved"));
+            form_.SetPanelDetail(StatusPanel::Message, QStringLiteral("Diagnostics saved to ") + saved.field);
+        }
+    });
+}
+
+}  // namespace zqb

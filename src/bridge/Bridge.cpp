@@ -54,8 +54,10 @@ bool Bridge::Start(QString& error)
     mqtt.reconnectMinMs = services_.reconnectMinMs;
     mqtt_ = std::make_unique<MqttClient>(mqtt);
     connect(mqtt_.get(), &MqttClient::connected, this, &Bridge::OnConnected, Qt::QueuedConnection);
-    connect(mqtt_.get(), &MqttClient::disconnected, this, [this] { Log(QStringLiteral("the broker went away; reconnecting")); },
-            Qt::QueuedConnection);
+    connect(mqtt_.get(), &MqttClient::disconnected, this, [this] {
+        brokerReady_ = false;
+        Log(QStringLiteral("the broker went away; reconnecting"));
+    }, Qt::QueuedConnection);
     connect(mqtt_.get(), &MqttClient::messageArrived, this, &Bridge::OnMessage, Qt::QueuedConnection);
     connect(mqtt_.get(), &MqttClient::logLine, this, &Bridge::Log, Qt::QueuedConnection);
     connect(mqtt_.get(), &MqttClient::refused, this, [this](const QString& reason) {
@@ -153,7 +155,7 @@ void Bridge::TakeView(const ModuleView& view)
 void Bridge::PublishEntry(Entry& entry)
 {
     const ModuleView& view = entry.view;
-    if (view.id.isEmpty() || !mqtt_ || !mqtt_->Connected()) return;
+    if (view.id.isEmpty() || !mqtt_ || !brokerReady_) return;
     const QByteArray discoveryKey = (view.macText + view.firmware + view.location + view.model).toUtf8();
     if (discoveryKey != entry.publishedDiscovery) {
         bool all = true;
@@ -173,6 +175,7 @@ void Bridge::OnConnected(bool sessionPresent)
 {
     if (stopping_) return;
     Log(QStringLiteral("connected to the broker (%1 session)").arg(sessionPresent ? QStringLiteral("resumed") : QStringLiteral("new")));
+    brokerReady_ = true;
     for (const QString& filter : topics_.CommandFilters()) mqtt_->Subscribe(filter);
     mqtt_->Publish(topics_.BridgeStatus(), "online", true);
     // The broker may have lost what it kept: everything goes out again.

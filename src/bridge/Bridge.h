@@ -95,6 +95,8 @@ private:
     QTimer scanTimer_;
     QPointer<ModuleScanner> scanner_;
     bool stopping_ = false;
+    // Set by the connection's news on this thread: what the workers report waits for it.
+    bool brokerReady_ = false;
 };
 
 }  // namespace zqb::bridge

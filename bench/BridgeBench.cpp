@@ -24,11 +24,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "bridge/BrokerProcess.h"
 #include "sim/ModuleSimulator.h"
 
 namespace {
@@ -89,26 +88,12 @@ int main(int argc, char** argv)
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/bridge/zqb-bridge");
 
     QTemporaryDir dir;
-    // The broker.
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 brokerPort = probe.serverPort();
-    probe.close();
-    QFile config(dir.filePath(QStringLiteral("mosquitto.conf")));
-    config.open(QIODevice::WriteOnly);
-    config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n%2")
-                     .arg(brokerPort)
-                     .arg(::geteuid() == 0 ? QStringLiteral("user root\n") : QString())
-                     .toUtf8());
-    config.close();
-    QProcess broker;
-    broker.setStandardErrorFile(dir.filePath(QStringLiteral("mosquitto.log")));
-    broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
-    if (!broker.waitForStarted(5000)) {
+    zqb::bridge::test::Broker broker;
+    if (!broker.Start()) {
         std::fprintf(stderr, "zqb-bridge-bench: mosquitto did not start\n");
         return 1;
     }
-    QThread::msleep(300);
+    const quint16 brokerPort = broker.Port();
 
     // The modules.
     std::vector<std::unique_ptr<zqbsim::ModuleSimulator>> modules;
@@ -262,7 +247,6 @@ int main(int argc, char** argv)
     mosquitto_disconnect(sub);
     mosquitto_loop_stop(sub, true);
     mosquitto_destroy(sub);
-    ::kill(static_cast<pid_t>(broker.processId()), SIGTERM);
-    broker.waitForFinished(5000);
+    broker.Stop();
     return 0;
 }

@@ -22,11 +22,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "bridge/BrokerProcess.h"
 #include "sim/ModuleSimulator.h"
 
 namespace {
@@ -53,43 +52,6 @@ struct Ledger {
     std::atomic<bool> bridgeOnline{false};
 };
 
-class Broker {
-public:
-    explicit Broker(const QString& dir) : dir_(dir) {}
-    bool Start(quint16 port)
-    {
-        QFile config(dir_ + QStringLiteral("/mosquitto.conf"));
-        config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n%2")
-                         .arg(port)
-                         .arg(::geteuid() == 0 ? QStringLiteral("user root\n") : QString())
-                         .toUtf8());
-        config.close();
-        process_ = std::make_unique<QProcess>();
-        process_->setStandardErrorFile(dir_ + QStringLiteral("/mosquitto.log"), QIODevice::Append);
-        process_->start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
-        if (!process_->waitForStarted(5000)) return false;
-        for (int i = 0; i < 100; ++i) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            if (probe.waitForConnected(50)) return true;
-            QThread::msleep(20);
-        }
-        return false;
-    }
-    void Stop()
-    {
-        if (!process_) return;
-        ::kill(static_cast<pid_t>(process_->processId()), SIGTERM);
-        process_->waitForFinished(5000);
-        process_.reset();
-    }
-
-private:
-    QString dir_;
-    std::unique_ptr<QProcess> process_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -103,15 +65,12 @@ int main(int argc, char** argv)
     std::printf("zqb-bridge-soak: %.1f minutes, seed %u\n", minutes, seed);
 
     QTemporaryDir dir;
-    QTcpServer free;
-    free.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = free.serverPort();
-    free.close();
-    Broker broker(dir.path());
-    if (!broker.Start(port)) {
+    zqb::bridge::test::Broker broker;
+    if (!broker.Start()) {
         std::fprintf(stderr, "zqb-bridge-soak: mosquitto did not start\n");
         return 1;
     }
+    const quint16 port = broker.Port();
 
     std::vector<std::unique_ptr<zqbsim::ModuleSimulator>> modules;
     QStringList arguments = {QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--poll"),

@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "bridge/BrokerProcess.h"
 #include "sim/ModuleSimulator.h"
 
 namespace zqb::bridge::test {
@@ -42,68 +43,6 @@ inline bool Eventually(const std::function<bool()>& done, int timeoutMs = 5000)
     }
     return true;
 }
-
-inline std::uint16_t FreePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-class Broker {
-public:
-    ~Broker() { Stop(); }
-
-    // Extra lines go into the config (a password file, say).
-    bool Start(std::uint16_t port = 0, const QStringList& extra = {})
-    {
-        if (port == 0) port = port_ ? port_ : FreePort();
-        port_ = port;
-        QStringList lines = {QStringLiteral("listener %1 127.0.0.1").arg(port), QStringLiteral("persistence false"),
-                             QStringLiteral("log_dest stderr")};
-        // Run as root, mosquitto would switch to its own user; the test's files are root's.
-        if (::geteuid() == 0) lines << QStringLiteral("user root");
-        lines << (extra.isEmpty() ? QStringList{QStringLiteral("allow_anonymous true")} : extra);
-        QFile config(dir_.filePath(QStringLiteral("mosquitto.conf")));
-        if (!config.open(QIODevice::WriteOnly)) return false;
-        config.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
-        config.close();
-        process_ = std::make_unique<QProcess>();
-        process_->setStandardErrorFile(dir_.filePath(QStringLiteral("mosquitto.log")), QIODevice::Append);
-        process_->start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
-        if (!process_->waitForStarted(5000)) return false;
-        // Ready once it takes connections.
-        return Eventually([port] {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            return probe.waitForConnected(100);
-        });
-    }
-
-    // SIGTERM to its process id, and wait for it to go.
-    void Stop()
-    {
-        if (!process_) return;
-        if (process_->state() != QProcess::NotRunning) {
-            ::kill(static_cast<pid_t>(process_->processId()), SIGTERM);
-            process_->waitForFinished(5000);
-        }
-        process_.reset();
-    }
-
-    std::uint16_t Port() const { return port_; }
-    QString Dir() const { return dir_.path(); }
-    QByteArray Log() const
-    {
-        QFile f(dir_.filePath(QStringLiteral("mosquitto.log")));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-private:
-    QTemporaryDir dir_;
-    std::unique_ptr<QProcess> process_;
-    std::uint16_t port_ = 0;
-};
 
 struct Message {
     QString topic;

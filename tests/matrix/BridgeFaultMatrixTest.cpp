@@ -11,23 +11,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include "bridge/BrokerRig.h"
 #include "bridge/CoreModuleClient.h"
 #include "bridge/FakeModuleClient.h"
 #include "sim/ModuleSimulator.h"
 
 namespace zqb::bridge::test {
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 IoState IoOf(const zqbsim::ModuleState& s)
 {
@@ -144,7 +134,7 @@ TEST_F(BridgeFaultMatrix, EveryCommandAndPollAgainstEveryFault)
             const Outcome& outcome = sink.results[0].outcome;
             if (outcome.Ok()) {
                 EXPECT_FALSE(fault.spoilsAll) << "success despite the fault";
-                EXPECT_TRUE(WaitUntil([&] { return command.effect(module->State()); }, 2000)) << "claimed without the effect";
+                EXPECT_TRUE(Eventually([&] { return command.effect(module->State()); }, 2000)) << "claimed without the effect";
             } else {
                 EXPECT_NE(outcome.kind, OutcomeKind::InputError) << DescribeOutcome(outcome).toStdString();
                 EXPECT_FALSE(DescribeOutcome(outcome).isEmpty());

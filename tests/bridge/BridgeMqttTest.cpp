@@ -318,5 +318,24 @@ TEST_F(BridgeMqtt, CommandsRunOnceAcrossLostAcknowledgementsAndAbsences)
     }
 }
 
+// A command published while no bridge runs waits in the bridge's session at the broker, and the
+// next bridge under the same client id runs it once it knows the module.
+TEST_F(BridgeMqtt, ACommandSentWhileTheBridgeIsStoppedRunsWhenItIsBack)
+{
+    ASSERT_TRUE(run.Start(Options()));
+    ASSERT_TRUE(AllOnline());
+    run.Stop();
+    ASSERT_TRUE(probe.WaitForPayload(Topic(11, "availability"), "offline"));
+    probe.Publish(Topic(11, "do/set"), "ON");
+    Eventually([] { return false; }, 300);
+    Module(11).ClearFrames();
+    BridgeRun again;
+    ASSERT_TRUE(again.Start(Options()));
+    ASSERT_TRUE(probe.WaitFor(Topic(11, "result"), [](const Message& m) { return m.Json().value(QStringLiteral("ok")).toBool(); }));
+    Eventually([] { return false; }, 300);
+    EXPECT_EQ(FramesWithCode(Module(11), SetDo).size(), 1u);
+    EXPECT_EQ(Module(11).State().doBits, 1);
+}
+
 }  // namespace
 }  // namespace zqb::bridge::test

@@ -329,8 +329,15 @@ TEST_F(BridgeMqtt, ACommandSentWhileTheBridgeIsStoppedRunsWhenItIsBack)
     probe.Publish(Topic(11, "do/set"), "ON");
     Eventually([] { return false; }, 300);
     Module(11).ClearFrames();
+    // The command arrives before the new bridge has read the module's link record.
+    zqbsim::Misbehaviour away;
+    away.refuseConnections = true;
+    Module(11).SetBehaviour(away);
     BridgeRun again;
     ASSERT_TRUE(again.Start(Options()));
+    Eventually([] { return false; }, 600);
+    EXPECT_TRUE(probe.On(Topic(11, "result")).empty());
+    Module(11).SetBehaviour({});
     ASSERT_TRUE(probe.WaitFor(Topic(11, "result"), [](const Message& m) { return m.Json().value(QStringLiteral("ok")).toBool(); }));
     Eventually([] { return false; }, 300);
     EXPECT_EQ(FramesWithCode(Module(11), SetDo).size(), 1u);

@@ -262,7 +262,7 @@ bool Bridge::Stop(int budgetMs)
             if (!entry.view.id.isEmpty()) mqtt_->Publish(topics_.Module(entry.view.id, "availability"), "offline", true);
         mqtt_->Publish(topics_.BridgeStatus(), "offline", true);
     }
-    bool clean = !mqtt_ || mqtt_->Finish(std::max(0, budgetMs * 2 / 3));
+    bool clean = !mqtt_ || mqtt_->Finish(budgetMs * 3 / 4);
     for (auto& [key, entry] : modules_)
         clean = entry.worker->Wait(std::max(1, budgetMs - static_cast<int>(clock.elapsed()))) && clean;
     return clean;

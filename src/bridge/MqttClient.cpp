@@ -128,13 +128,16 @@ void MqttClient::Subscribe(const QString& filter)
 
 bool MqttClient::Finish(int ms)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (connected_ && unacknowledged_ > 0 && std::chrono::steady_clock::now() < deadline)
+    // The acknowledgements get the first part of the time; ending the thread (a last turn of its
+    // loop, the goodbye) the rest, and never less than 300 ms.
+    const auto start = std::chrono::steady_clock::now();
+    const auto acknowledged = start + std::chrono::milliseconds(std::max(0, ms - 300));
+    const auto ended = start + std::chrono::milliseconds(std::max(ms, 300));
+    while (connected_ && unacknowledged_ > 0 && std::chrono::steady_clock::now() < acknowledged)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     stop_ = true;
     sleepWake_.notify_all();
-    while (!finished_ && std::chrono::steady_clock::now() < deadline + std::chrono::milliseconds(200))
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!finished_ && std::chrono::steady_clock::now() < ended) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (!thread_.joinable()) return true;
     if (!finished_) {
         thread_.detach();

@@ -16,6 +16,12 @@ public:
         server_.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server_, &QTcpServer::newConnection, this, [this] { Accept(); });
     }
+    // The relayed sockets go with the proxy: their last signals must not reach it half-gone.
+    ~MqttProxy() override
+    {
+        for (QAbstractSocket* socket : server_.findChildren<QAbstractSocket*>()) socket->disconnect();
+        for (QAbstractSocket* socket : findChildren<QAbstractSocket*>()) socket->disconnect();
+    }
     std::uint16_t Port() const { return server_.serverPort(); }
 
     // The next PUBACK from the bridge is dropped and both connections are cut at once.
@@ -46,17 +52,17 @@ private:
             fromClient_.clear();
             fromBroker_.clear();
             broker_->connectToHost(QHostAddress::LocalHost, brokerPort_);
-            QPointer<QTcpSocket> c = client_, b = broker_;
-            QObject::connect(c, &QTcpSocket::readyRead, this, [this, c, b] { Relay(c, b, fromClient_, true); });
-            QObject::connect(b, &QTcpSocket::readyRead, this, [this, c, b] { Relay(b, c, fromBroker_, false); });
-            QObject::connect(c, &QTcpSocket::disconnected, this, [b] { if (b) b->disconnectFromHost(); });
-            QObject::connect(b, &QTcpSocket::disconnected, this, [c] { if (c) c->disconnectFromHost(); });
-            QObject::connect(b, &QTcpSocket::connected, this, [this, c, b] { Relay(c, b, fromClient_, true); });
+            QPointer<QAbstractSocket> c = client_, b = broker_;
+            QObject::connect(c, &QAbstractSocket::readyRead, this, [this, c, b] { Relay(c, b, fromClient_, true); });
+            QObject::connect(b, &QAbstractSocket::readyRead, this, [this, c, b] { Relay(b, c, fromBroker_, false); });
+            QObject::connect(c, &QAbstractSocket::disconnected, this, [b] { if (b) b->disconnectFromHost(); });
+            QObject::connect(b, &QAbstractSocket::disconnected, this, [c] { if (c) c->disconnectFromHost(); });
+            QObject::connect(b, &QAbstractSocket::connected, this, [this, c, b] { Relay(c, b, fromClient_, true); });
         }
     }
 
     // Passes on whole packets only, so that one can be held back.
-    void Relay(QTcpSocket* from, QTcpSocket* to, QByteArray& pending, bool fromBridge)
+    void Relay(QAbstractSocket* from, QAbstractSocket* to, QByteArray& pending, bool fromBridge)
     {
         if (!from || !to) return;
         pending += from->readAll();
@@ -93,8 +99,8 @@ private:
 
     std::uint16_t brokerPort_;
     QTcpServer server_;
-    QPointer<QTcpSocket> client_;
-    QPointer<QTcpSocket> broker_;
+    QPointer<QAbstractSocket> client_;
+    QPointer<QAbstractSocket> broker_;
     QByteArray fromClient_;
     QByteArray fromBroker_;
 };

@@ -26,6 +26,29 @@ std::optional<int> PlainNumber(const QString& text, int least, int most)
     return value;
 }
 
+}  // namespace
+
+std::optional<AnalogRequest> ParseAnalog(const QString& text)
+{
+    AnalogRequest request;
+    request.text = text;
+    if (const auto code = PlainNumber(text, 0, 999999)) {
+        request.unit = AnalogRequest::Unit::Code;
+        request.value = *code;
+        return request;
+    }
+    static const QRegularExpression amount(QStringLiteral("^(\\d{1,4}(?:\\.\\d{1,6})?)(v|ma)$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = amount.match(text);
+    if (!match.hasMatch()) return std::nullopt;
+    request.value = match.captured(1).toDouble();
+    request.unit = match.captured(2).compare(QLatin1String("v"), Qt::CaseInsensitive) == 0 ? AnalogRequest::Unit::Volts
+                                                                                          : AnalogRequest::Unit::Milliamps;
+    return request;
+}
+
+namespace {
+
 // Walks the arguments: options of the whole program anywhere, "--" ends them.
 class Reader {
 public:
@@ -348,25 +371,6 @@ QString Usage()
         "\n"
         "Exit status: 0 done, 1 the module refused or a verdict failed (or another zqb is talking to\n"
         "the module), 2 usage or input error, 3 module unreachable.\n");
-}
-
-std::optional<AnalogRequest> ParseAnalog(const QString& text)
-{
-    AnalogRequest request;
-    request.text = text;
-    if (const auto code = PlainNumber(text, 0, 999999)) {
-        request.unit = AnalogRequest::Unit::Code;
-        request.value = *code;
-        return request;
-    }
-    static const QRegularExpression amount(QStringLiteral("^(\\d{1,4}(?:\\.\\d{1,6})?)(v|ma)$"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = amount.match(text);
-    if (!match.hasMatch()) return std::nullopt;
-    request.value = match.captured(1).toDouble();
-    request.unit = match.captured(2).compare(QLatin1String("v"), Qt::CaseInsensitive) == 0 ? AnalogRequest::Unit::Volts
-                                                                                          : AnalogRequest::Unit::Milliamps;
-    return request;
 }
 
 }  // namespace zqb::cli

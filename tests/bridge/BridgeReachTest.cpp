@@ -37,6 +37,23 @@ TEST(BridgeReach, AScanFindsTheModulesOfANetwork)
     EXPECT_EQ(run.bridge->ModuleCount(), 2u);
 }
 
+TEST(BridgeReach, ABrokerThatComesLaterIsConnectedTo)
+{
+    auto module = StartModule(52);
+    ASSERT_TRUE(module);
+    const std::uint16_t port = FreePort();
+    BridgeRun run;
+    ASSERT_TRUE(run.Start(TestOptions(port, {module.get()})));
+    Eventually([] { return false; }, 700);  // polling, with nowhere to publish
+    Broker broker;
+    ASSERT_TRUE(broker.Start(port));
+    MqttProbe probe;
+    ASSERT_TRUE(probe.Connect(port));
+    ASSERT_TRUE(probe.Subscribe("zqb/#"));
+    EXPECT_TRUE(probe.WaitForPayload(QStringLiteral("zqb/%1/availability").arg(ModuleId(52)), "online", 5000));
+    EXPECT_TRUE(probe.WaitFor(QStringLiteral("zqb/%1/state").arg(ModuleId(52)), [](const Message&) { return true; }));
+}
+
 bool Openssl(const QString& dir, const QStringList& arguments)
 {
     QProcess p;

@@ -150,13 +150,7 @@ int main(int argc, char** argv)
     mosquitto_loop_start(sub);
 
     QProcess bridge;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ZQB_LOOPBACK_ONLY"), QStringLiteral("1"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    bridge.setProcessEnvironment(env);
-    bridge.setStandardErrorFile(dir.filePath(QStringLiteral("bridge.log")));
-    bridge.start(program, arguments);
-    if (!bridge.waitForStarted(5000)) {
+    if (!zqb::bridge::test::StartBridgeProgram(bridge, program, arguments, dir.path(), dir.filePath(QStringLiteral("bridge.log")))) {
         std::fprintf(stderr, "zqb-bridge-bench: %s did not start\n", qPrintable(program));
         return 1;
     }

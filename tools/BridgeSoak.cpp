@@ -124,13 +124,8 @@ int main(int argc, char** argv)
     mosquitto_loop_start(client);
 
     QProcess bridge;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ZQB_LOOPBACK_ONLY"), QStringLiteral("1"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    bridge.setProcessEnvironment(env);
-    bridge.setStandardErrorFile(dir.filePath(QStringLiteral("bridge.log")));
-    bridge.start(program, arguments);
-    if (!bridge.waitForStarted(5000)) return 1;
+    if (!zqb::bridge::test::StartBridgeProgram(bridge, program, arguments, dir.path(), dir.filePath(QStringLiteral("bridge.log"))))
+        return 1;
     const qint64 pid = bridge.processId();
     QThread::msleep(3000);
 

@@ -37,16 +37,13 @@ TEST(BridgeProgram, PasswordFromAFileOnlyAndAQuickGoodbyeOnSigterm)
         f.write(QByteArray(c.password) + '\n');
         f.close();
         QProcess bridge;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ZQB_LOOPBACK_ONLY"), QStringLiteral("1"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-        bridge.setProcessEnvironment(env);
-        bridge.start(QStringLiteral(ZQB_BRIDGE_PROGRAM),
-                     {QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.Port()), QStringLiteral("--mqtt-user"),
-                      QStringLiteral("bridge"), QStringLiteral("--mqtt-password-file"), file, QStringLiteral("--mqtt-client-id"),
-                      QStringLiteral("program-test"), QStringLiteral("--poll"), QStringLiteral("200"),
-                      QStringLiteral("127.0.0.41:%1").arg(module->Port())});
-        ASSERT_TRUE(bridge.waitForStarted(5000));
+        ASSERT_TRUE(StartBridgeProgram(
+            bridge, QStringLiteral(ZQB_BRIDGE_PROGRAM),
+            {QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.Port()), QStringLiteral("--mqtt-user"),
+             QStringLiteral("bridge"), QStringLiteral("--mqtt-password-file"), file, QStringLiteral("--mqtt-client-id"),
+             QStringLiteral("program-test"), QStringLiteral("--poll"), QStringLiteral("200"),
+             QStringLiteral("127.0.0.41:%1").arg(module->Port())},
+            dir.path()));
         if (!c.accepted) {
             EXPECT_TRUE(bridge.waitForFinished(5000)) << "kept trying a password the broker refused";
             EXPECT_EQ(bridge.exitCode(), 1);

@@ -77,4 +77,18 @@ private:
     std::uint16_t port_ = 0;
 };
 
+// The zqb-bridge program as its own process, held to loopback, with its module locks in
+// `runtimeDir`; its log goes to `logFile` when one is named.
+inline bool StartBridgeProgram(QProcess& process, const QString& program, const QStringList& arguments,
+                               const QString& runtimeDir, const QString& logFile = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZQB_LOOPBACK_ONLY"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    process.setProcessEnvironment(env);
+    if (!logFile.isEmpty()) process.setStandardErrorFile(logFile);
+    process.start(program, arguments);
+    return process.waitForStarted(5000);
+}
+
 }  // namespace zqb::bridge::test

@@ -26,6 +26,8 @@ std::optional<int> PlainNumber(const QString& text, int least, int most)
     return value;
 }
 
+}  // namespace
+
 std::optional<AnalogRequest> ParseAnalog(const QString& text)
 {
     AnalogRequest request;
@@ -44,6 +46,8 @@ std::optional<AnalogRequest> ParseAnalog(const QString& text)
                                                                                           : AnalogRequest::Unit::Milliamps;
     return request;
 }
+
+namespace {
 
 // Walks the arguments: options of the whole program anywhere, "--" ends them.
 class Reader {

@@ -46,6 +46,10 @@ struct AnalogRequest {
     QString text;
 };
 
+// "ao" as typed: a code (digits only), or volts or milliamperes ("5V", "2.5v", "12mA"). Nothing for
+// any other text. The bridge reads its "ao/set" payloads with it too.
+std::optional<AnalogRequest> ParseAnalog(const QString& text);
+
 struct SettingAssignment {
     QString name;
     QString value;

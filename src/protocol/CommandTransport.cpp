@@ -11,6 +11,20 @@
 
 namespace zqb {
 
+namespace {
+
+// Gives back the shared hold an exchange took, on every way out of it.
+struct SharedHoldRelease {
+    ModuleLock& lock;
+    bool taken;
+    ~SharedHoldRelease()
+    {
+        if (taken) lock.Release();
+    }
+};
+
+}  // namespace
+
 CommandTransport::CommandTransport(SessionContext& context, DisplayRelay& display, ReplyHandler& replies,
                                    std::string lockDirectory)
     : context_(context), display_(display), replies_(replies), lockDirectory_(std::move(lockDirectory))
@@ -112,14 +126,7 @@ ExchangeResult CommandTransport::ExchangeCommand(std::size_t length)
 
     bool shared = false;
     if (!TakeShared(shared)) return {Kind::HeldElsewhere};
-    struct Unshare {
-        ModuleLock& lock;
-        bool taken;
-        ~Unshare()
-        {
-            if (taken) lock.Release();
-        }
-    } unshare{lock_, shared};
+    const SharedHoldRelease unshare{lock_, shared};
 
     BlockingSocket socket;
     socket.SetReadLimit(context_.replyBuffer.size());
@@ -196,14 +203,7 @@ ExchangeResult CommandTransport::SendCommandOnly(std::size_t length)
 
     bool shared = false;
     if (!TakeShared(shared)) return {Kind::HeldElsewhere};
-    struct Unshare {
-        ModuleLock& lock;
-        bool taken;
-        ~Unshare()
-        {
-            if (taken) lock.Release();
-        }
-    } unshare{lock_, shared};
+    const SharedHoldRelease unshare{lock_, shared};
 
     BlockingSocket socket;
     if (const auto failed = ConnectToModule(socket)) return {*failed, 0, 0, socket.ErrorText()};

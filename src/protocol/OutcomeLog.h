@@ -13,7 +13,7 @@ namespace zqb {
 
 // One outcome as it happened.
 struct LoggedOutcome {
-    QDateTime at;  // local time
+    QDateTime at;  // UTC: taken on every exchange, so no time zone is looked up; shown in local time
     Outcome outcome;
 };
 
@@ -25,7 +25,7 @@ public:
 
     void Record(const Outcome& outcome)
     {
-        LoggedOutcome entry{QDateTime::currentDateTime(), outcome};
+        LoggedOutcome entry{QDateTime::currentDateTimeUtc(), outcome};
         entries_.push_back(entry);
         while (entries_.size() > capacity_) entries_.pop_front();
         for (const auto& watcher : watchers_) watcher(entry);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/OutputRules.h"
 #include "link/HostNetworkScan.h"
 #include "link/ModuleLink.h"
 #include "platform/Pauses.h"
@@ -86,7 +87,7 @@ Result<IoState> CoreModuleClient::ReadIo()
     r.value.di0 = (w.Byte(IoStatusReply::diBits) & 1) != 0;
     r.value.di1 = (w.Byte(IoStatusReply::diBits) & 2) != 0;
     r.value.signalWord = w.Word(IoStatusReply::signalStrength);
-    r.value.dacCode = w.Word(IoStatusReply::dacCode);
+    r.value.dacCode = cli::ShownCode(w.Word(IoStatusReply::dacCode));
     r.value.fourToTwenty = w.Byte(IoStatusReply::currentRange) != 0;
     return r;
 }
@@ -125,11 +126,8 @@ Outcome CoreModuleClient::SetDo(bool on)
 {
     const std::uint8_t level = on ? 1 : 0;
     Outcome o = wiring_->Exchange(zqb::SetDo, [level](CommandFrame& f) { return BuildSetDo(f, 1, level); });
-    // An acknowledgement that reports the output otherwise did not switch it.
-    if (o.Ok() && ((wiring_->Byte(SetDoReply::doBits) & 1) != 0) != on) {
-        o = Outcome::Invalid(zqb::SetDo, ReplyFault::None);
-        o.detail = QStringLiteral("acknowledged, but reports DO %1").arg(on ? QStringLiteral("off") : QStringLiteral("on"));
-    }
+    // Judged as zqb judges it: an acknowledgement that reports the output otherwise did not switch it.
+    if (o.Ok()) o = cli::JudgeSetDo(on, wiring_->Byte(SetDoReply::doBits));
     return o;
 }
 

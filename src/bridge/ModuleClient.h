@@ -14,7 +14,7 @@ struct IoState {
     bool di0 = false;
     bool di1 = false;
     bool out = false;
-    std::int32_t dacCode = 0;
+    std::int32_t dacCode = 0;  // as zqb and the window show it: 0-4095
     bool fourToTwenty = false;
     std::uint16_t signalWord = 0;  // 0: not reported
     friend bool operator==(const IoState&, const IoState&) = default;
@@ -35,7 +35,8 @@ public:
     virtual Result<IoState> ReadIo() = 0;
     virtual Result<LinkRecord> ReadLink() = 0;
     virtual Result<Counters> ReadCounters() = 0;
-    // Delivered only when the module's acknowledgement reports the output as asked.
+    // Delivered only when the module's acknowledgement reports the output as asked (else a
+    // verdict mismatch, as zqb says).
     virtual Outcome SetDo(bool on) = 0;
     virtual Outcome SetAnalog(std::uint16_t code) = 0;
     virtual Outcome SetRange(bool fourToTwenty) = 0;

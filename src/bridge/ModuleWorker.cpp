@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "cli/AnalogTarget.h"
+#include "cli/OutputRules.h"
 #include "protocol/CommandCodes.h"
 
 namespace zqb::bridge {
@@ -179,8 +180,8 @@ void ModuleWorker::Execute(const BridgeCommand& command)
             outcome = Outcome::NotRead(QStringLiteral("the module's analog output"));
             break;
         }
-        // As the window ticks "4~20mA": an output below 4 mA is raised to it first.
-        if (command.fourToTwenty && view_.io->dacCode < cli::FourMilliampCode) {
+        // As the window ticks "4~20mA", and as zqb does it: an output below 4 mA is raised to it first.
+        if (cli::RangeRaisesOutput(command.fourToTwenty, view_.io->dacCode)) {
             outcome = Measure([&] { return client_->SetAnalog(cli::FourMilliampCode); });
             if (!outcome.Ok()) break;
         }

@@ -11,7 +11,6 @@ namespace zqb::cli {
 
 QString OnOff(bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); }
 QString RangeName(bool fourToTwenty) { return fourToTwenty ? QStringLiteral("4-20") : QStringLiteral("0-20"); }
-std::int32_t ShownCode(std::int32_t code) { return std::clamp(code, 0, 4095); }
 
 bool Wait(int milliseconds, const std::atomic<bool>* stop)
 {

@@ -12,6 +12,7 @@
 #include "cli/CliProgram.h"
 #include "cli/CliTerminal.h"
 #include "cli/ExitStatus.h"
+#include "cli/OutputRules.h"
 #include "functioncfg/FunctionModel.h"
 #include "link/HostNetworkScan.h"
 #include "link/ModuleLink.h"
@@ -76,8 +77,6 @@ private:
 // Helpers the command groups share.
 QString OnOff(bool on);
 QString RangeName(bool fourToTwenty);
-// A code the module reports outside 0-4095 as the nearest code the output has, as the window shows it.
-std::int32_t ShownCode(std::int32_t code);
 // Waits, a little at a time, so that a stop request is seen soon; false when one came.
 bool Wait(int milliseconds, const std::atomic<bool>* stop);
 

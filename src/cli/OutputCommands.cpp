@@ -32,10 +32,8 @@ int SetDoCommand(ModuleSession& m)
         return m.Finish(sent);
     const DeviceSession& s = m.Session();
     const bool out = (s.doState & 1) != 0;
-    if (out != m.Request().doOn) {
-        Outcome differs = Outcome::Mismatch(SetDo, out ? 1 : 0, level);
+    if (const Outcome differs = JudgeSetDo(m.Request().doOn, s.doState); !differs.Ok())
         return m.Finish(differs, QStringLiteral("DO %1").arg(OnOff(m.Request().doOn)));
-    }
     QJsonObject json = m.Heading(QStringLiteral("do"));
     json.insert(QStringLiteral("do"), out);
     json.insert(QStringLiteral("di"), QJsonArray{(s.diState & 1) != 0, (s.diState & 2) != 0});
@@ -62,7 +60,7 @@ int SetRangeCommand(ModuleSession& m)
     if (const Outcome linked = m.Link(); !linked.Ok()) return m.Finish(linked);
     const bool fourToTwenty = m.Request().fourToTwenty;
     // As the window ticks "4~20mA": an output below 4 mA is raised to it first.
-    const bool raised = fourToTwenty && ShownCode(m.Session().dacCode) < FourMilliampCode;
+    const bool raised = RangeRaisesOutput(fourToTwenty, m.Session().dacCode);
     if (raised) {
         if (const Outcome sent = SendAnalog(m, FourMilliampCode); !sent.Ok()) return m.Finish(sent);
         m.Session().dacCode = FourMilliampCode;

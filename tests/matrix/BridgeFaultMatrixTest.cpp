@@ -1,10 +1,11 @@
 // Every command the bridge takes from MQTT, and its poll, against every way the module can
 // misbehave. The bridge never claims what did not happen: a result with ok only with the effect
-// on the module, a failure with its reason, a state only as the module reported it, and the next
-// command on a good module works.
+// on the module, a failure with its reason, a state only as the module reported it, and once the
+// module behaves again the same worker's next command works.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 #include "bridge/BrokerRig.h"
 #include "bridge/CoreModuleClient.h"
 #include "bridge/FakeModuleClient.h"
+#include "protocol/CommandCodes.h"
 #include "sim/ModuleSimulator.h"
 
 namespace zqb::bridge::test {
@@ -67,44 +69,56 @@ protected:
 struct Command {
     const char* name;
     QByteArray payload;
+    std::uint8_t code;  // the command's own frame
     std::function<bool(const zqbsim::ModuleState&)> effect;
     // The module need not answer it: a frame delivered whole to a silent module is done.
     bool mayGoUnanswered = false;
 };
 
+using Code = std::uint8_t;
+
 struct Fault {
     const char* name;
-    std::function<void(zqbsim::Misbehaviour&, zqbsim::ModuleState&)> set;
+    std::function<void(zqbsim::Misbehaviour&, zqbsim::ModuleState&, Code)> set;
     bool spoilsAll = false;
     bool vanishes = false;
     bool silences = false;
+    // Whether the command succeeds under the fault, where that is certain.
+    std::function<bool(const Command&)> succeeds;
 };
 
 TEST_F(BridgeFaultMatrix, EveryCommandAndPollAgainstEveryFault)
 {
     using S = zqbsim::ModuleState;
     const Command commands[] = {
-        {"do/set", "ON", [](const S& s) { return s.doBits == 1; }},
-        {"ao/set", "100", [](const S& s) { return s.dacCode == 100; }},
-        {"ao/set", "5V", [](const S& s) { return s.dacCode == 2047; }},
-        {"range/set", "4-20", [](const S& s) { return s.rangeFourToTwenty == 1; }, true},
-        {"counters/clear", "0", [](const S& s) { return s.diCounters[0] == 0; }, true},
-        {"locate/set", "PRESS", [](const S& s) { return s.locatorCount > 0; }},
+        {"do/set", "ON", zqb::SetDo, [](const S& s) { return s.doBits == 1; }},
+        {"ao/set", "100", zqb::SetAnalog, [](const S& s) { return s.dacCode == 100; }},
+        {"ao/set", "5V", zqb::SetAnalog, [](const S& s) { return s.dacCode == 2047; }},
+        {"range/set", "4-20", zqb::SetOutputRange, [](const S& s) { return s.rangeFourToTwenty == 1; }, true},
+        {"counters/clear", "0", zqb::ClearDiCounter, [](const S& s) { return s.diCounters[0] == 0; }, true},
+        {"locate/set", "PRESS", zqb::SetLocator, [](const S& s) { return s.locatorCount > 0; }},
     };
     using M = zqbsim::Misbehaviour;
+    const auto never = [](const Command&) { return false; };
+    const auto onlyUnanswerable = [](const Command& c) { return c.mayGoUnanswered; };
     const Fault faults[] = {
-        {"silent", [](M& b, S&) { b.silent = true; }, true, false, true},
-        {"refused connection", [](M& b, S&) { b.refuseConnections = true; }, true},
-        {"status 3", [](M& b, S&) { b.status = 3; }, true},
-        {"bad magic", [](M& b, S&) { b.badMagic = true; }, true},
-        {"another address", [](M&, S& s) { s.reportedAddress = {127, 0, 0, 2}; }},
-        {"another model", [](M&, S& s) { s.modelCode = 12; }},
-        {"split reply", [](M& b, S&) { b.splitPieces = {3}; b.pieceDelayMs = 100; }},
-        {"slow reply", [](M& b, S&) { b.replyDelayMs = 300; }},
-        {"wrong echo", [](M& b, S&) { b.echoOverride = 0x55; }, true},
-        {"reply over 4096 bytes", [](M& b, S&) { b.replyLength = 5000; }},
-        {"short reply", [](M& b, S&) { b.replyLength = 5; }, true},
-        {"vanishing", [](M&, S&) {}, false, true},
+        {"silent", [](M& b, S&, Code) { b.silent = true; }, true, false, true, {}},
+        {"refused connection", [](M& b, S&, Code) { b.refuseConnections = true; }, true, false, false, {}},
+        {"status 3", [](M& b, S&, Code) { b.status = 3; }, true, false, false, {}},
+        {"bad magic", [](M& b, S&, Code) { b.badMagic = true; }, true, false, false, {}},
+        {"another address", [](M&, S& s, Code) { s.reportedAddress = {127, 0, 0, 2}; }, false, false, false, {}},
+        {"another model", [](M&, S& s, Code) { s.modelCode = 12; }, false, false, false, {}},
+        {"closed without a reply", [](M& b, S&, Code) { b.closeWithoutReply = true; }, true, false, true, onlyUnanswerable},
+        {"split reply", [](M& b, S&, Code) { b.splitPieces = {3}; b.pieceDelayMs = 100; }, false, false, false, {}},
+        {"slow reply", [](M& b, S&, Code) { b.replyDelayMs = 300; }, false, false, false, {}},
+        {"wrong echo", [](M& b, S&, Code) { b.echoOverride = 0x55; }, true, false, false, {}},
+        {"reply over 4096 bytes", [](M& b, S&, Code) { b.replyLength = 5000; }, false, false, false, {}},
+        {"short reply", [](M& b, S&, Code) { b.replyLength = 5; }, true, false, false, {}},
+        {"vanishing", [](M&, S&, Code) {}, false, true, false, {}},
+        // After a good poll, only the command's own exchange misbehaves.
+        {"its own command refused", [](M& b, S&, Code c) { b.statusFor[c] = 3; }, false, false, false, never},
+        {"its own command unanswered", [](M& b, S&, Code c) { b.silentFor = {c}; }, false, false, false, onlyUnanswerable},
+        {"its own command answered invalidly", [](M& b, S&, Code c) { b.badMagicFor = {c}; }, false, false, false, never},
     };
 
     int cells = 0;
@@ -116,9 +130,10 @@ TEST_F(BridgeFaultMatrix, EveryCommandAndPollAgainstEveryFault)
             RecordingSink sink;
             std::unique_ptr<ModuleWorker> worker = LinkedWorker(sink);
             const IoState before = IoOf(module->State());
+            const S good = module->State();
             M behaviour;
-            S state = module->State();
-            fault.set(behaviour, state);
+            S state = good;
+            fault.set(behaviour, state, command.code);
             module->SetState(state);
             module->SetBehaviour(behaviour);
             QTimer vanish;
@@ -135,6 +150,9 @@ TEST_F(BridgeFaultMatrix, EveryCommandAndPollAgainstEveryFault)
 
             ASSERT_EQ(sink.results.size(), 1u);
             const Outcome& outcome = sink.results[0].outcome;
+            if (fault.succeeds) {
+                EXPECT_EQ(outcome.Ok(), fault.succeeds(command)) << DescribeOutcome(outcome).toStdString();
+            }
             if (outcome.Ok()) {
                 EXPECT_FALSE(fault.spoilsAll && !(fault.silences && command.mayGoUnanswered)) << "success despite the fault";
                 EXPECT_TRUE(Eventually([&] { return command.effect(module->State()); }, 2000)) << "claimed without the effect";
@@ -148,20 +166,27 @@ TEST_F(BridgeFaultMatrix, EveryCommandAndPollAgainstEveryFault)
                 if (!sink.views[i].io) continue;
                 EXPECT_TRUE(*sink.views[i].io == before || *sink.views[i].io == after) << "a state the module never had";
             }
-            worker.reset();
 
-            // The next command on a good module works.
-            FreshModule();
-            RecordingSink good;
-            std::unique_ptr<ModuleWorker> next = LinkedWorker(good);
-            next->Submit(std::get<BridgeCommand>(ParseCommand(QStringLiteral("locate/set"), {})));
-            next->PollNow();
-            ASSERT_EQ(good.results.size(), 1u);
-            EXPECT_TRUE(good.results[0].outcome.Ok());
+            // The module behaves again: the same worker's next command works, nothing of the
+            // fault is left in it.
+            module->SetBehaviour({});
+            module->Update([&good](S& s) {
+                s.reportedAddress = good.reportedAddress;
+                s.modelCode = good.modelCode;
+            });
+            if (fault.vanishes) {
+                module->Stop();  // if the command and its poll were over before it vanished
+                ASSERT_TRUE(module->Start(module->Port()));
+            }
+            worker->Submit(std::get<BridgeCommand>(ParseCommand(QStringLiteral("locate/set"), {})));
+            worker->PollNow();
+            ASSERT_EQ(sink.results.size(), 2u);
+            EXPECT_TRUE(sink.results[1].outcome.Ok()) << DescribeOutcome(sink.results[1].outcome).toStdString();
+            worker.reset();
             ++cells;
         }
     }
-    EXPECT_EQ(cells, 6 * 12);
+    EXPECT_EQ(cells, 6 * 16);
 }
 
 }  // namespace

@@ -42,7 +42,10 @@ TEST(ModuleWorker, AvailabilityFollowsAnswersAndIgnoresAFileWriteElsewhere)
         {"third miss", Outcome::Silent(GetIoStatus), false, false},
         {"file write elsewhere while gone", Outcome::Done(), true, false},
         {"answers again", Outcome::Done(), false, true},
+        // Three in a row, as many as would make a module gone if they counted.
         {"busy locally is no miss", Outcome::BusyBecause(GetIoStatus, BusyWith::Exchange), false, true},
+        {"busy locally again", Outcome::BusyBecause(GetIoStatus, BusyWith::Exchange), false, true},
+        {"busy locally a third time", Outcome::BusyBecause(GetIoStatus, BusyWith::Exchange), false, true},
     };
     WorkerRig rig;
     ASSERT_FALSE(rig.sink.views.empty());

@@ -1,5 +1,6 @@
 // The bridge in this process against a real mosquitto and simulated modules on 127.0.0.x, seen
 // through a plain MQTT client as Home Assistant or a script sees it.
+#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include "bridge/BridgeRig.h"
@@ -143,6 +144,34 @@ TEST_F(BridgeMqtt, StateFollowsTheModuleAndAvailabilityItsAnswers)
     ASSERT_TRUE(Module(13).Start(port, QHostAddress(QStringLiteral("127.0.0.13"))));
     probe.Clear();
     EXPECT_TRUE(probe.WaitForPayload(Topic(13, "availability"), "online"));
+}
+
+// A module that takes connections and never answers holds up no other: with its waits as long
+// as the service's, a change on another module still reaches MQTT within a poll and a margin.
+TEST_F(BridgeMqtt, ASilentModuleDelaysNoOther)
+{
+    const int pollMs = 200;
+    ASSERT_TRUE(run.Start(Options(pollMs), {3000, 3000}));
+    ASSERT_TRUE(AllOnline());
+    ASSERT_TRUE(probe.WaitFor(Topic(11, "state"), [](const Message&) { return true; }));
+    zqbsim::Misbehaviour silent;
+    silent.silent = true;
+    Module(13).SetBehaviour(silent);
+    Module(13).ClearFrames();
+    Eventually([] { return false; }, 300);  // its poll waits for an answer now
+    for (int i = 0; i < 3; ++i) {
+        const bool di0 = i % 2 == 0;
+        SCOPED_TRACE(i);
+        probe.Clear();
+        QElapsedTimer clock;
+        clock.start();
+        Module(11).Update([di0](zqbsim::ModuleState& s) { s.diBits = di0 ? 1 : 0; });
+        ASSERT_TRUE(probe.WaitFor(Topic(11, "state"), [di0](const Message& m) {
+            return m.Json().value(QStringLiteral("di")).toArray().first().toBool() == di0;
+        }, 5000));
+        EXPECT_LE(clock.elapsed(), pollMs + 500) << "the change waited for the silent module";
+    }
+    EXPECT_TRUE(FramesWithCode(Module(13), GetIoStatus).size() >= 1u) << "the silent module was not polled meanwhile";
 }
 
 TEST_F(BridgeMqtt, CommandsReachTheModuleAndBadPayloadsSendNothing)

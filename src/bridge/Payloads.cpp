@@ -78,11 +78,14 @@ std::vector<Publication> DiscoveryConfigs(const Topics& topics, const ModuleView
         {QStringLiteral("name"), view.location.trimmed().isEmpty() ? QStringLiteral("zQB ") + view.id : view.location},
     };
     // Both must be online: the module's own word, and the bridge's (its last will says offline
-    // when it goes away unannounced, which the module's retained word could not).
-    const QJsonArray availability{
-        QJsonObject{{QStringLiteral("topic"), topics.Module(view.id, "availability")}},
-        QJsonObject{{QStringLiteral("topic"), topics.BridgeStatus()}},
+    // when it goes away unannounced, which the module's retained word could not). The list form
+    // holds both, so no availability_topic beside it: the two forms exclude each other.
+    const auto online = [](const QString& topic) {
+        return QJsonObject{{QStringLiteral("topic"), topic},
+                           {QStringLiteral("payload_available"), QStringLiteral("online")},
+                           {QStringLiteral("payload_not_available"), QStringLiteral("offline")}};
     };
+    const QJsonArray availability{online(topics.Module(view.id, "availability")), online(topics.BridgeStatus())};
     const QString state = topics.Module(view.id, "state");
 
     struct Entity {

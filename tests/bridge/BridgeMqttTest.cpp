@@ -91,8 +91,15 @@ TEST_F(BridgeMqtt, DiscoveryDescribesEachModuleAsOneDeviceWithItsEntities)
             EXPECT_EQ(device.value(QStringLiteral("connections")).toArray(), QJsonArray{connection});
             EXPECT_EQ(device.value(QStringLiteral("name")).toString(), QStringLiteral("Bench %1").arg(n));
             EXPECT_EQ(device.value(QStringLiteral("sw_version")).toString(), QStringLiteral("V01.10"));
-            EXPECT_EQ(json.value(QStringLiteral("availability")).toArray().first().toObject().value(QStringLiteral("topic")),
-                      Topic(n, "availability"));
+            const auto entry = [](const QString& topic) {
+                return QJsonObject{{QStringLiteral("topic"), topic},
+                                   {QStringLiteral("payload_available"), QStringLiteral("online")},
+                                   {QStringLiteral("payload_not_available"), QStringLiteral("offline")}};
+            };
+            EXPECT_EQ(json.value(QStringLiteral("availability")).toArray(),
+                      (QJsonArray{entry(Topic(n, "availability")), entry(QStringLiteral("zqb/bridge/testhost/status"))}));
+            EXPECT_EQ(json.value(QStringLiteral("availability_mode")).toString(), QStringLiteral("all"));
+            EXPECT_FALSE(json.contains(QStringLiteral("availability_topic"))) << "both forms at once";
             if (QLatin1String(e.component) != QLatin1String("button")) {
                 EXPECT_EQ(json.value(QStringLiteral("state_topic")).toString(), Topic(n, "state"));
             }

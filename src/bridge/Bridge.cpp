@@ -12,9 +12,6 @@ namespace zqb::bridge {
 
 namespace {
 
-// Commands for a module not known yet (the bridge has just started and has not read its link
-// record) wait this long, then are dropped: they may be for another bridge's module.
-constexpr int PendingCommandMs = 60000;
 constexpr std::size_t MaxPending = 256;
 constexpr std::size_t MaxUnsentResults = 256;
 
@@ -140,15 +137,12 @@ void Bridge::TakeView(const ModuleView& view)
     }
     PublishEntry(entry);
 
-    // Commands that came before the module was known.
+    // Commands that came before the module was known, and have not waited too long for it.
     if (view.id.isEmpty()) return;
     for (auto p = pending_.begin(); p != pending_.end();) {
-        if (p->id == view.id) {
-            entry.worker->Worker().Submit(p->command);
-            p = pending_.erase(p);
-        } else {
-            ++p;
-        }
+        const bool stale = p->age.elapsed() > services_.pendingCommandMs;
+        if (p->id == view.id && !stale) entry.worker->Worker().Submit(p->command);
+        p = p->id == view.id || stale ? pending_.erase(p) : std::next(p);
     }
 }
 
@@ -206,7 +200,7 @@ void Bridge::OnMessage(const QString& topic, const QByteArray& payload)
         modules_.at(known->second).worker->Worker().Submit(command);
         return;
     }
-    while (!pending_.empty() && (pending_.size() >= MaxPending || pending_.front().age.elapsed() > PendingCommandMs))
+    while (!pending_.empty() && (pending_.size() >= MaxPending || pending_.front().age.elapsed() > services_.pendingCommandMs))
         pending_.pop_front();
     PendingCommand p{target->id, command, {}};
     p.age.start();

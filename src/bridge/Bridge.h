@@ -29,6 +29,9 @@ struct BridgeServices {
     std::string lockDirectory;  // where the module locks lie, for the scan too
     std::function<void(const QString&)> log;
     int reconnectMinMs = 500;
+    // Commands for a module not known yet (the bridge has just started and has not read its link
+    // record) wait this long, then are dropped: they may be for another bridge's module.
+    int pendingCommandMs = 60000;
 };
 
 // The daemon's heart: a worker per module, the broker connection and the metrics. Lives on the

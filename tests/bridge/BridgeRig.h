@@ -35,6 +35,7 @@ public:
         services.hostname = QStringLiteral("testhost");
         services.lockDirectory = locks.path().toStdString();
         services.reconnectMinMs = 100;
+        services.pendingCommandMs = pendingCommandMs;
         services.log = [this](const QString& line) { log << line; };
         const std::string lockDirectory = services.lockDirectory;
         services.makeClient = [lockDirectory, timing](const ModuleAddress& a) {
@@ -52,6 +53,7 @@ public:
         bridge.reset();
     }
 
+    int pendingCommandMs = 60000;
     QTemporaryDir locks;
     std::unique_ptr<Bridge> bridge;
     QStringList log;

@@ -21,6 +21,13 @@ void InitLibrary()
 
 }  // namespace
 
+bool RefusalIsFinal(int version, int code)
+{
+    if (version == 5)
+        return code == MQTT_RC_BAD_USERNAME_OR_PASSWORD || code == MQTT_RC_NOT_AUTHORIZED || code == MQTT_RC_BAD_AUTHENTICATION_METHOD;
+    return code == CONNACK_REFUSED_BAD_USERNAME_PASSWORD || code == CONNACK_REFUSED_NOT_AUTHORIZED;
+}
+
 MqttClient::MqttClient(MqttSettings settings, QObject* parent) : QObject(parent), settings_(std::move(settings)) {}
 
 MqttClient::~MqttClient()
@@ -151,8 +158,14 @@ void MqttClient::OnConnect(struct mosquitto*, void* self, int rc, int flags)
 {
     auto* client = static_cast<MqttClient*>(self);
     if (rc != 0) {
-        const char* reason = client->settings_.version == 5 ? mosquitto_reason_string(rc) : mosquitto_connack_string(rc);
-        emit client->refused(QString::fromUtf8(reason));
+        const QString reason = QString::fromUtf8(client->settings_.version == 5 ? mosquitto_reason_string(rc) : mosquitto_connack_string(rc));
+        if (RefusalIsFinal(client->settings_.version, rc)) {
+            client->stop_ = true;  // no retry changes the bridge's credentials
+            emit client->refused(reason);
+        } else {
+            // The broker closes the connection; the next connect comes after the back-off.
+            emit client->logLine(QStringLiteral("the broker refused the connection for now (%1); trying again").arg(reason));
+        }
         return;
     }
     const bool sessionPresent = (flags & 1) != 0;

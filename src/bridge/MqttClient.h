@@ -17,6 +17,11 @@ struct mosquitto_message;
 
 namespace zqb::bridge {
 
+// Whether the broker's refusal of a connect (a 3.1.1 CONNACK return code for `version` 4, an MQTT 5
+// reason code for 5) is for good: the bridge's credentials or rights, which no retry changes.
+// Any other refusal (a broker unavailable or busy for now, a quota) is tried again.
+bool RefusalIsFinal(int version, int code);
+
 struct MqttSettings {
     QString host = QStringLiteral("localhost");
     std::uint16_t port = 1883;
@@ -63,7 +68,8 @@ signals:
     void disconnected();
     // A command message, resends of one already taken left out.
     void messageArrived(const QString& topic, const QByteArray& payload);
-    // The broker refused the connection (bad user or password, not authorised).
+    // The broker refused the connection for good (bad user or password, not authorised, a bad
+    // authentication method): the client tries no more.
     void refused(const QString& reason);
     void logLine(const QString& line);
 

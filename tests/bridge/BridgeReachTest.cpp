@@ -1,8 +1,9 @@
-// How the bridge finds its modules and its broker: a scan of a network, and TLS checked against
-// the CA file given.
+// How the bridge finds its modules and its broker: a scan of a network, refusals that pass and
+// refusals that do not, and TLS checked against the CA file given.
 #include <QProcess>
 
 #include "bridge/BridgeRig.h"
+#include "bridge/MqttProxy.h"
 
 namespace zqb::bridge::test {
 namespace {
@@ -52,6 +53,65 @@ TEST(BridgeReach, ABrokerThatComesLaterIsConnectedTo)
     ASSERT_TRUE(probe.Subscribe("zqb/#"));
     EXPECT_TRUE(probe.WaitForPayload(QStringLiteral("zqb/%1/availability").arg(ModuleId(52)), "online", 5000));
     EXPECT_TRUE(probe.WaitFor(QStringLiteral("zqb/%1/state").arg(ModuleId(52)), [](const Message&) { return true; }));
+}
+
+// Only a refusal of the bridge's credentials ends it; a broker that is unavailable or busy for
+// now is tried again with the back-off until it takes the bridge.
+TEST(BridgeReach, OnlyARefusalOfTheCredentialsEndsTheBridge)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.Start());
+    auto module = StartModule(53);
+    ASSERT_TRUE(module);
+    MqttProbe probe;
+    ASSERT_TRUE(probe.Connect(broker.Port()));
+    ASSERT_TRUE(probe.Subscribe("zqb/#"));
+    struct Case {
+        int version;  // 4: 3.1.1
+        std::uint8_t code;
+        const char* meaning;
+        bool ends;
+    };
+    const Case cases[] = {
+        {4, 3, "server unavailable", false},
+        {4, 4, "bad user name or password", true},
+        {4, 5, "not authorised", true},
+        {5, 0x88, "server unavailable", false},
+        {5, 0x89, "server busy", false},
+        {5, 0x97, "quota exceeded", false},
+        {5, 0x9F, "connection rate exceeded", false},
+        {5, 0x86, "bad user name or password", true},
+        {5, 0x87, "not authorised", true},
+        {5, 0x8C, "bad authentication method", true},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.version) + " " + c.meaning);
+        MqttProxy proxy(broker.Port());
+        // CONNACK: no session present, the code; MQTT 5 adds an empty property list.
+        const QByteArray connack = c.version == 5 ? QByteArray("\x20\x03\x00", 3) + char(c.code) + '\x00'
+                                                  : QByteArray("\x20\x02\x00", 3) + char(c.code);
+        proxy.refusals = {connack, connack};
+        BridgeOptions options = TestOptions(proxy.Port(), {module.get()});
+        options.mqttVersion = c.version;
+        options.mqttClientId = QStringLiteral("zqb-bridge-refusal-%1").arg(++run);
+        probe.Clear();
+        BridgeRun bridge;
+        ASSERT_TRUE(bridge.Start(options));
+        bool ended = false;
+        QObject::connect(bridge.bridge.get(), &Bridge::fatal, [&ended](const QString&) { ended = true; });
+        if (c.ends) {
+            EXPECT_TRUE(Eventually([&] { return ended; }, 3000)) << "the bridge went on after its credentials were refused";
+            Eventually([] { return false; }, 600);  // three back-offs' time
+            EXPECT_EQ(proxy.connects, 1) << "tried again with credentials the broker refused";
+        } else {
+            EXPECT_TRUE(probe.WaitForPayload(QStringLiteral("zqb/%1/availability").arg(ModuleId(53)), "online", 8000))
+                << "never connected after a passing refusal";
+            EXPECT_FALSE(ended);
+            EXPECT_EQ(proxy.connects, 3);
+        }
+        bridge.Stop();
+    }
 }
 
 bool Openssl(const QString& dir, const QStringList& arguments)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <deque>
+
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -28,6 +30,10 @@ public:
     bool loseNextAcknowledgement = false;
     // New connections are closed at once (the bridge cannot reach the broker).
     bool refuse = false;
+    // The next connects are answered here with these CONNACK packets, then closed: a broker that
+    // refuses the bridge.
+    std::deque<QByteArray> refusals;
+    int connects = 0;  // connections the bridge opened to the proxy
     int acknowledgementsLost = 0;
     int resendsSeen = 0;  // PUBLISH packets from the broker with the DUP flag
 
@@ -41,9 +47,23 @@ private:
     void Accept()
     {
         while (QTcpSocket* incoming = server_.nextPendingConnection()) {
+            ++connects;
             if (refuse) {
                 incoming->abort();
                 incoming->deleteLater();
+                continue;
+            }
+            if (!refusals.empty()) {
+                const QByteArray connack = refusals.front();
+                refusals.pop_front();
+                // Once the CONNECT is in: the refusal, and the connection closed after it.
+                QObject::connect(incoming, &QAbstractSocket::readyRead, incoming, [incoming, connack] {
+                    incoming->readAll();
+                    if (incoming->state() != QAbstractSocket::ConnectedState) return;
+                    incoming->write(connack);
+                    incoming->disconnectFromHost();
+                });
+                QObject::connect(incoming, &QAbstractSocket::disconnected, incoming, &QObject::deleteLater);
                 continue;
             }
             CutAll();

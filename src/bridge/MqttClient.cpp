@@ -5,6 +5,8 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 
+#include "protocol/NetworkGuard.h"
+
 namespace zqb::bridge {
 
 namespace {
@@ -39,6 +41,12 @@ MqttClient::~MqttClient()
 
 bool MqttClient::Start(QString& error)
 {
+    // Tests and tools reach loopback addresses only, the broker too.
+    if (!ConnectionAllowed(settings_.host)) {
+        error = QStringLiteral("the broker %1 is no loopback address (127.0.0.0/8), and this run is held to loopback (ZQB_LOOPBACK_ONLY)")
+                    .arg(settings_.host);
+        return false;
+    }
     InitLibrary();
     const QByteArray id = settings_.clientId.toUtf8();
     mosq_ = mosquitto_new(id.constData(), false, this);

@@ -49,7 +49,8 @@ public:
     ~MqttClient() override;
 
     // Sets the client up and starts connecting; false with the reason when the settings cannot
-    // be used (the CA file, say). Connection failures are retried, not reported here.
+    // be used (the CA file, say, or a broker off the loopback range while the run is held to
+    // it). Connection failures are retried, not reported here.
     bool Start(QString& error);
     // QoS 1. Thread-safe. False when not connected: nothing was queued.
     bool Publish(const QString& topic, const QByteArray& payload, bool retain);

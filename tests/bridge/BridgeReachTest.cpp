@@ -1,5 +1,6 @@
 // How the bridge finds its modules and its broker: a scan of a network, refusals that pass and
-// refusals that do not, and TLS checked against the CA file given.
+// refusals that do not, TLS checked against the CA file given, and no broker off the loopback
+// range while the run is held to it.
 #include <QProcess>
 
 #include "bridge/BridgeRig.h"
@@ -112,6 +113,41 @@ TEST(BridgeReach, OnlyARefusalOfTheCredentialsEndsTheBridge)
         }
         bridge.Stop();
     }
+}
+
+// Held to loopback (ZQB_LOOPBACK_ONLY), the bridge connects to no broker elsewhere: it does not
+// start. 0.0.0.0 comes first: a guard that let it through would reach this machine's listener
+// (which is where a connect to 0.0.0.0 lands) and stop the test before any other address.
+TEST(BridgeReach, HeldToLoopbackItConnectsToNoBrokerElsewhere)
+{
+    const QByteArray guard = qgetenv("ZQB_LOOPBACK_ONLY");
+    qputenv("ZQB_LOOPBACK_ONLY", "1");
+    QTcpServer here;
+    ASSERT_TRUE(here.listen(QHostAddress::LocalHost, 0));
+    int reached = 0;
+    QObject::connect(&here, &QTcpServer::newConnection, [&] {
+        ++reached;
+        delete here.nextPendingConnection();
+    });
+    struct Case {
+        const char* host;
+        std::uint16_t port;
+    };
+    for (const Case c : {Case{"0.0.0.0", here.serverPort()}, Case{"10.0.0.2", 1883}}) {
+        SCOPED_TRACE(c.host);
+        BridgeOptions options = TestOptions(here.serverPort(), {});
+        options.mqtt = {QLatin1String(c.host), c.port};
+        BridgeServices services;
+        services.hostname = QStringLiteral("testhost");
+        Bridge bridge(options, services);
+        QString error;
+        ASSERT_FALSE(bridge.Start(error)) << "started towards a broker off the loopback range";
+        EXPECT_TRUE(error.contains(QLatin1String(c.host)) && error.contains(QLatin1String("loopback"))) << error.toStdString();
+        Eventually([] { return false; }, 300);
+        ASSERT_EQ(reached, 0) << "connected";
+    }
+    if (guard.isNull()) qunsetenv("ZQB_LOOPBACK_ONLY");
+    else qputenv("ZQB_LOOPBACK_ONLY", guard);
 }
 
 bool Openssl(const QString& dir, const QStringList& arguments)

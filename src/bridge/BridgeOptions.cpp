@@ -64,16 +64,16 @@ std::optional<QString> Seconds(int& into, const QString& value, const char* name
     return std::nullopt;
 }
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;
     bool commandLine;  // may be given as --name
     bool configFile;   // may be given in the config file
     Setter set;
 };
 
-const std::vector<OptionSpec>& Specs()
+const std::vector<OptionRule>& Rules()
 {
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionRule> rules = {
         {"mqtt", true, true,
          [](BridgeOptions& o, const QString& v) -> std::optional<QString> {
              const std::optional<Endpoint> e = ParseEndpoint(v, false);
@@ -173,13 +173,13 @@ const std::vector<OptionSpec>& Specs()
              return std::nullopt;
          }},
     };
-    return specs;
+    return rules;
 }
 
-const OptionSpec* Find(const QString& name)
+const OptionRule* Find(const QString& name)
 {
-    for (const OptionSpec& spec : Specs())
-        if (name == QLatin1String(spec.name)) return &spec;
+    for (const OptionRule& rule : Rules())
+        if (name == QLatin1String(rule.name)) return &rule;
     return nullptr;
 }
 
@@ -218,8 +218,8 @@ std::optional<OptionsError> ApplyConfigText(const QByteArray& text, BridgeOption
         if (equals <= 0) return fail(QStringLiteral("say KEY = VALUE"));
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
-        const OptionSpec* spec = Find(key);
-        if (!spec || !spec->configFile) return fail(QStringLiteral("unknown key '%1'").arg(key));
+        const OptionRule* rule = Find(key);
+        if (!rule || !rule->configFile) return fail(QStringLiteral("unknown key '%1'").arg(key));
         const QStringList values = IsList(key) ? value.split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList{value};
         if (IsList(key)) {
             bool& cleared = listsCleared[key == QLatin1String("module") ? 1 : 0];
@@ -227,7 +227,7 @@ std::optional<OptionsError> ApplyConfigText(const QByteArray& text, BridgeOption
             cleared = true;
         }
         for (const QString& v : values)
-            if (const std::optional<QString> error = spec->set(into, v)) return fail(*error);
+            if (const std::optional<QString> error = rule->set(into, v)) return fail(*error);
     }
     return std::nullopt;
 }
@@ -292,8 +292,8 @@ std::variant<BridgeOptions, OptionsError> ReadBridgeOptions(const QStringList& a
         if (name == QLatin1String("mqtt-password"))
             return OptionsError{QStringLiteral("the MQTT password is never given on the command line, where others can see "
                                                "it: put it in a file and give --mqtt-password-file FILE")};
-        const OptionSpec* spec = Find(name);
-        if (name != QLatin1String("config") && (!spec || !spec->commandLine))
+        const OptionRule* rule = Find(name);
+        if (name != QLatin1String("config") && (!rule || !rule->commandLine))
             return OptionsError{QStringLiteral("unknown option --%1").arg(name)};
         if (!value) {
             if (i + 1 >= arguments.size()) return OptionsError{QStringLiteral("--%1 needs a value").arg(name)};
@@ -304,7 +304,7 @@ std::variant<BridgeOptions, OptionsError> ReadBridgeOptions(const QStringList& a
             if (!scansGiven) options.scans.clear();
             scansGiven = true;
         }
-        if (const std::optional<QString> error = spec->set(options, *value)) return OptionsError{QStringLiteral("--") + *error};
+        if (const std::optional<QString> error = rule->set(options, *value)) return OptionsError{QStringLiteral("--") + *error};
     }
 
     if (!options.mqttPasswordFile.isEmpty()) {

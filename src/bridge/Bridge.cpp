@@ -179,7 +179,12 @@ void Bridge::OnConnected(bool sessionPresent)
         entry.publishedDiscovery.clear();
         PublishEntry(entry);
     }
-    while (!unsentResults_.empty() && mqtt_->Publish(unsentResults_.front().topic, unsentResults_.front().payload, false))
+    SendWaitingResults();
+}
+
+void Bridge::SendWaitingResults()
+{
+    while (brokerReady_ && !unsentResults_.empty() && mqtt_->Publish(unsentResults_.front().topic, unsentResults_.front().payload, false))
         unsentResults_.pop_front();
 }
 
@@ -212,7 +217,10 @@ void Bridge::PublishResult(const QString& id, const QString& command, const Outc
     if (id.isEmpty()) return;
     Publication result{topics_.Module(id, "result"), ResultPayload(command, outcome)};
     if (!outcome.Ok()) Log(QStringLiteral("%1 %2: %3").arg(id, command, DescribeOutcome(outcome)));
-    if (mqtt_ && mqtt_->Publish(result.topic, result.payload, false)) return;
+    // Results go out in the order of their commands: none ahead of those still waiting for the
+    // broker, which go first once the connection's news was taken.
+    SendWaitingResults();
+    if (unsentResults_.empty() && brokerReady_ && mqtt_->Publish(result.topic, result.payload, false)) return;
     // Said once the broker is back.
     if (unsentResults_.size() >= MaxUnsentResults) unsentResults_.pop_front();
     unsentResults_.push_back(result);

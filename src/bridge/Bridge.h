@@ -83,6 +83,7 @@ private:
     void OnConnected(bool sessionPresent);
     void OnMessage(const QString& topic, const QByteArray& payload);
     void PublishResult(const QString& id, const QString& command, const Outcome& outcome);
+    void SendWaitingResults();
     void ScanNow();
     void Log(const QString& line) const;
 

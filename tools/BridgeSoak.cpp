@@ -3,8 +3,11 @@
 // picked at random. Every command carries a DAC code of its own, so each one is followed from
 // the MQTT message to the frame the module received: none may be lost (a command the broker took
 // gets exactly one result), none doubled (no code reaches a module twice), and no result says ok
-// without the module having the frame. Reports the counts, the faults and the bridge's memory
-// each minute; exits 1 when an invariant broke.
+// without the module having the frame. Every other broker restart comes while commands are in
+// flight: the broker keeps its sessions over the restart, as a broker with persistence does.
+// Reports the counts, the faults and the bridge's memory each minute; exits 1 when an invariant
+// broke.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -26,6 +29,7 @@
 #include <QThread>
 
 #include "bridge/BrokerProcess.h"
+#include "bridge/RedeliveryFilter.h"
 #include "sim/ModuleSimulator.h"
 
 namespace {
@@ -50,6 +54,8 @@ struct Ledger {
     std::map<int, std::vector<int>> sent;      // module -> codes the broker took, in order
     std::map<int, std::vector<bool>> results;  // module -> ok of each result, in order
     std::atomic<bool> bridgeOnline{false};
+    // The driver's session outlives the restarts too: a result the broker sends again is one.
+    zqb::bridge::RedeliveryFilter redeliveries;  // on the client's thread only
 };
 
 }  // namespace
@@ -66,6 +72,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     zqb::bridge::test::Broker broker;
+    broker.persistent = true;
     if (!broker.Start()) {
         std::fprintf(stderr, "zqb-bridge-soak: mosquitto did not start\n");
         return 1;
@@ -91,9 +98,11 @@ int main(int argc, char** argv)
 
     Ledger ledger;
     mosquitto_lib_init();
-    struct mosquitto* client = mosquitto_new("soak-driver", true, &ledger);
-    mosquitto_connect_callback_set(client, [](struct mosquitto* m, void*, int rc) {
+    // A persistent session: results told while the driver reconnects wait at the broker for it.
+    struct mosquitto* client = mosquitto_new("soak-driver", false, &ledger);
+    mosquitto_connect_with_flags_callback_set(client, [](struct mosquitto* m, void* p, int rc, int flags) {
         if (rc == 0) {
+            static_cast<Ledger*>(p)->redeliveries.SessionStarted((flags & 1) != 0);
             mosquitto_subscribe(m, nullptr, "zqb/+/result", 1);
             mosquitto_subscribe(m, nullptr, "zqb/bridge/+/status", 1);
         }
@@ -102,6 +111,7 @@ int main(int argc, char** argv)
         auto* l = static_cast<Ledger*>(p);
         const QString topic = QString::fromUtf8(m->topic);
         const QByteArray payload(static_cast<const char*>(m->payload), m->payloadlen);
+        if (!l->redeliveries.Take(m->mid, topic, payload)) return;
         if (topic.endsWith(QLatin1String("/status"))) {
             l->bridgeOnline = payload == "online";
             return;
@@ -129,6 +139,22 @@ int main(int argc, char** argv)
     const qint64 pid = bridge.processId();
     QThread::msleep(3000);
 
+    int nextCode = 1;
+    // One command with a code of its own; the message id, or 0 when it could not be queued.
+    const auto Send = [&](int module) {
+        const int code = nextCode;
+        nextCode = nextCode % 4095 + 1;
+        const QByteArray topic = QStringLiteral("zqb/%1/ao/set").arg(IdOf(module)).toUtf8();
+        const QByteArray payload = QByteArray::number(code);
+        std::lock_guard<std::mutex> guard(ledger.mutex);
+        int mid = 0;
+        if (mosquitto_publish(client, &mid, topic.constData(), static_cast<int>(payload.size()), payload.constData(), 1, false) !=
+            MOSQ_ERR_SUCCESS)
+            return 0;
+        ledger.codes[mid] = {module, code};
+        return mid;
+    };
+
     QElapsedTimer clock;
     clock.start();
     const qint64 end = static_cast<qint64>(minutes * 60000);
@@ -139,7 +165,8 @@ int main(int argc, char** argv)
     int faultModule = -1;
     int faults = 0;
     int restarts = 0;
-    int nextCode = 1;
+    int restartsInFlight = 0;
+    int unansweredAtRestarts = 0;  // commands the broker took whose result had not come when it went
     std::map<std::string, int> faultCounts;
     const char* faultNames[] = {"silent", "refused", "status 3", "bad magic", "slow reply", "module restart"};
 
@@ -175,10 +202,41 @@ int main(int argc, char** argv)
             ++faults;
             ++faultCounts[faultNames[kind]];
         }
-        // A broker restart, once what was sent is answered: a broker without persistence forgets
-        // what it had not delivered yet, which is no fault of the bridge.
+        // A broker restart. Every other one comes right after a burst of commands, as soon as the
+        // broker has taken them (so that the driver need not send any again, which could double
+        // one on its side). The modules answer slowly meanwhile, so the commands wait in the
+        // bridge's queues and run in the modules' exchanges while the broker is away, with their
+        // results to tell. The others come once what was sent is answered.
         if (now >= nextRestart) {
-            QThread::msleep(2500);
+            const bool inFlight = restarts % 2 == 0 && ledger.bridgeOnline;
+            std::vector<int> slowed;
+            if (inFlight) {
+                zqbsim::Misbehaviour slow;
+                slow.replyDelayMs = 250;
+                for (int i = 0; i < Modules; ++i)
+                    if (i != faultModule) {
+                        modules[static_cast<std::size_t>(i)]->SetBehaviour(slow);
+                        slowed.push_back(i);
+                    }
+                std::vector<int> burst;
+                for (int k = 0; k < 3 * Modules; ++k) burst.push_back(Send(k % Modules));
+                for (int i = 0; i < 200; ++i) {
+                    {
+                        std::lock_guard<std::mutex> guard(ledger.mutex);
+                        if (std::none_of(burst.begin(), burst.end(), [&](int mid) { return ledger.codes.count(mid) > 0; })) break;
+                    }
+                    QThread::msleep(5);
+                }
+                QThread::msleep(static_cast<unsigned long>(random() % 30));
+                ++restartsInFlight;
+            } else {
+                QThread::msleep(2500);
+            }
+            {
+                std::lock_guard<std::mutex> guard(ledger.mutex);
+                for (int i = 0; i < Modules; ++i)
+                    unansweredAtRestarts += std::max(0, static_cast<int>(ledger.sent[i].size()) - static_cast<int>(ledger.results[i].size()));
+            }
             // Commands go out again once the bridge says online on the new broker: its
             // subscriptions are there by then.
             ledger.bridgeOnline = false;
@@ -190,22 +248,12 @@ int main(int argc, char** argv)
             }
             ++restarts;
             for (int i = 0; i < 200 && !ledger.bridgeOnline; ++i) QThread::msleep(50);
+            for (int i : slowed) modules[static_cast<std::size_t>(i)]->SetBehaviour({});
             QThread::msleep(500);
             nextRestart = clock.elapsed() + 45000 + static_cast<qint64>(random() % 30000);
             continue;
         }
-        if (ledger.bridgeOnline) {
-            const int module = static_cast<int>(random() % Modules);
-            const int code = nextCode;
-            nextCode = nextCode % 4095 + 1;
-            const QByteArray topic = QStringLiteral("zqb/%1/ao/set").arg(IdOf(module)).toUtf8();
-            const QByteArray payload = QByteArray::number(code);
-            std::lock_guard<std::mutex> guard(ledger.mutex);
-            int mid = 0;
-            if (mosquitto_publish(client, &mid, topic.constData(), static_cast<int>(payload.size()), payload.constData(), 1, false) ==
-                MOSQ_ERR_SUCCESS)
-                ledger.codes[mid] = {module, code};
-        }
+        if (ledger.bridgeOnline) Send(static_cast<int>(random() % Modules));
         QThread::msleep(static_cast<unsigned long>(100 + random() % 300));
     }
     // Every module behaves again, and every answer is in.
@@ -249,7 +297,8 @@ int main(int argc, char** argv)
                 std::max(0, answered - sent));
     std::printf("module faults: %d (", faults);
     for (const auto& [name, n] : faultCounts) std::printf("%s %d; ", name.c_str(), n);
-    std::printf("), broker restarts: %d\n", restarts);
+    std::printf("), broker restarts: %d (%d with commands in flight; %d commands unanswered when the broker went)\n", restarts,
+                restartsInFlight, unansweredAtRestarts);
     std::printf("bridge resident memory per minute (MB):");
     for (long kib : memory) std::printf(" %.1f", static_cast<double>(kib) / 1024.0);
     std::printf("\n");

@@ -1,7 +1,8 @@
 #pragma once
 
 // A mosquitto broker of its own for a test, a benchmark or a soak: a generated config on a
-// loopback port, no persistence, started as a process and stopped by its process id.
+// loopback port, started as a process and stopped by its process id. No persistence, unless a
+// soak asks for it: then sessions and the messages in flight outlive a restart.
 
 #include <csignal>
 #include <cstdint>
@@ -36,7 +37,10 @@ public:
     {
         if (port == 0) port = port_ ? port_ : FreePort();
         port_ = port;
-        QStringList lines = {QStringLiteral("listener %1 127.0.0.1").arg(port), QStringLiteral("persistence false")};
+        QStringList lines = {QStringLiteral("listener %1 127.0.0.1").arg(port)};
+        // Saved when it stops, read again when it starts.
+        if (persistent) lines << QStringLiteral("persistence true") << QStringLiteral("persistence_location %1/").arg(dir_.path());
+        else lines << QStringLiteral("persistence false");
         // Run as root, mosquitto would switch to its own user; the files here are root's.
         if (::geteuid() == 0) lines << QStringLiteral("user root");
         lines << (extra.isEmpty() ? QStringList{QStringLiteral("allow_anonymous true")} : extra);
@@ -70,6 +74,7 @@ public:
     }
 
     std::uint16_t Port() const { return port_; }
+    bool persistent = false;
 
 private:
     QTemporaryDir dir_;

@@ -137,7 +137,9 @@ std::vector<Publication> DiscoveryConfigs(const Topics& topics, const ModuleView
         const QString unique = node + QLatin1Char('_') + QLatin1String(e.object);
         config.insert(QStringLiteral("name"), QLatin1String(e.name));
         config.insert(QStringLiteral("unique_id"), unique);
-        config.insert(QStringLiteral("object_id"), unique);
+        // The entity id asked for, as the dashboard's current discovery takes it (it replaced
+        // object_id, which it no longer reads).
+        config.insert(QStringLiteral("default_entity_id"), QLatin1String(e.component) + QLatin1Char('.') + unique);
         config.insert(QStringLiteral("device"), device);
         config.insert(QStringLiteral("availability"), availability);
         config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));

@@ -66,6 +66,8 @@ TEST_F(BridgeMqtt, DiscoveryDescribesEachModuleAsOneDeviceWithItsEntities)
         {"binary_sensor", "di0", "value_template", QStringLiteral("{{ 'ON' if value_json.di[0] else 'OFF' }}")},
         {"binary_sensor", "di1", "value_template", QStringLiteral("{{ 'ON' if value_json.di[1] else 'OFF' }}")},
         {"switch", "do", "command_topic", QStringLiteral("zqb/%1/do/set")},
+        {"switch", "do", "default_entity_id", QStringLiteral("switch.zqb_%1_do")},
+        {"sensor", "counter0", "default_entity_id", QStringLiteral("sensor.zqb_%1_counter0")},
         {"number", "ao", "max", 4095},
         {"number", "ao", "command_topic", QStringLiteral("zqb/%1/ao/set")},
         {"select", "range", "options", QJsonArray{QStringLiteral("0-20"), QStringLiteral("4-20")}},
@@ -100,6 +102,7 @@ TEST_F(BridgeMqtt, DiscoveryDescribesEachModuleAsOneDeviceWithItsEntities)
                       (QJsonArray{entry(Topic(n, "availability")), entry(QStringLiteral("zqb/bridge/testhost/status"))}));
             EXPECT_EQ(json.value(QStringLiteral("availability_mode")).toString(), QStringLiteral("all"));
             EXPECT_FALSE(json.contains(QStringLiteral("availability_topic"))) << "both forms at once";
+            EXPECT_FALSE(json.contains(QStringLiteral("object_id"))) << "the key the dashboard no longer reads";
             if (QLatin1String(e.component) != QLatin1String("button")) {
                 EXPECT_EQ(json.value(QStringLiteral("state_topic")).toString(), Topic(n, "state"));
             }

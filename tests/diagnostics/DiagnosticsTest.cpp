@@ -41,7 +41,11 @@ protected:
         StartModule();
         const std::size_t before = context.outcomes.Size();
         LinkUp();
-        if (context.outcomes.Size() == before) context.outcomes.Record(Outcome::Done(GetLink));
+        // The report's outcomes are the console's own: the link record's exchange, once.
+        ASSERT_EQ(context.outcomes.Size(), before + 1);
+        const Outcome recorded = context.outcomes.Last(1).front().outcome;
+        EXPECT_EQ(recorded.kind, OutcomeKind::Delivered) << DescribeOutcome(recorded).toStdString();
+        EXPECT_EQ(recorded.command, GetLink);
     }
 
     QString Save()

@@ -176,18 +176,23 @@ TEST(TrendChartDrawing, NoLineCrossesALostLink)
 // A console polling its module on the link timer, with the trend recording from its outcomes.
 class TrendRun : public MainWindowRig {
 protected:
-    TrendRun()
+    void SetUp() override
     {
         StartModule();
         ExpectOutcome(Outcome::Done(GetLink), [this] { LinkUp(); });
     }
 
-    // Runs `step`; where the console did not record the outcome itself, records the one expected.
+    // Runs `step`, which records exactly one outcome, the one expected: the trend is drawn from
+    // what the console records, so a step that records none or another would draw a wrong trend.
     void ExpectOutcome(const Outcome& expected, const std::function<void()>& step)
     {
         const std::size_t before = context.outcomes.Size();
         step();
-        if (context.outcomes.Size() == before) context.outcomes.Record(expected);
+        ASSERT_EQ(context.outcomes.Size(), before + 1) << DescribeOutcome(expected).toStdString();
+        const Outcome recorded = context.outcomes.Last(1).front().outcome;
+        EXPECT_EQ(recorded.kind, expected.kind) << DescribeOutcome(recorded).toStdString();
+        EXPECT_EQ(recorded.command, expected.command) << DescribeOutcome(recorded).toStdString();
+        EXPECT_EQ(recorded.unreached, expected.unreached) << DescribeOutcome(recorded).toStdString();
     }
 
     // One periodic check of the link timer: the I/O poll.

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -134,11 +135,26 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     });
     connect(Table->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
             [this](int column, Qt::SortOrder) { SortBox->setCurrentIndex(column); });
-    connect(Table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { LinkRow(index.row()); });
+    // A double click or Enter links; not "activated", which some styles send on a single click.
+    connect(Table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) { LinkRow(index.row()); });
+    Table->installEventFilter(this);
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 }
 
 FinderWindow::~FinderWindow() = default;
+
+bool FinderWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Table && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            if (Table->currentRow() >= 0) LinkRow(Table->currentRow());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void FinderWindow::StartScan()
 {

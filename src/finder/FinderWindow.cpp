@@ -141,7 +141,10 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 }
 
-FinderWindow::~FinderWindow() = default;
+FinderWindow::~FinderWindow()
+{
+    if (scanner_) link_.Context().ScanRunning = false;
+}
 
 bool FinderWindow::eventFilter(QObject* watched, QEvent* event)
 {
@@ -191,6 +194,9 @@ void FinderWindow::BeginScan(const FinderPlan& plan)
     options.port = link_.Session().hostPort;
     options.lockDirectory = setup_.lockDirectory;
     options.replyTimeoutMs = 1000;  // a module on Wi-Fi can take its time
+    // Inside a command's socket wait no new probe starts; the ones running may end there.
+    const SessionContext& context = link_.Context();
+    options.holdProbes = [&context] { return context.ExchangeBusy; };
     scanner_ = std::make_unique<ModuleScanner>(addresses, options);
     connect(scanner_.get(), &ModuleScanner::probeFinished, this, [this](const ScanProbe& probe) {
         Progress->setValue(static_cast<int>(scanner_->Done()));
@@ -311,7 +317,11 @@ void FinderWindow::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-void FinderWindow::SetScanning(bool scanning) { CancelButton->setEnabled(scanning); }
+void FinderWindow::SetScanning(bool scanning)
+{
+    CancelButton->setEnabled(scanning);
+    link_.Context().ScanRunning = scanning;
+}
 
 void FinderWindow::LinkRow(int row)
 {

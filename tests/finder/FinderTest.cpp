@@ -217,6 +217,40 @@ TEST_F(Finder, WaitsForTheRunningExchangeAndCanBeCancelled)
     EXPECT_TRUE(finder->Status->text().contains(QStringLiteral(" of 1022 addresses of 127.0.0.0/22")));
 }
 
+// The scan and the console's own exchanges take turns: the link timer's poll waits for the
+// scan's end, and while an exchange runs no new probe starts.
+TEST_F(Finder, TheScanAndTheConsolesExchangesTakeTurns)
+{
+    LinkUp();
+    QSignalSpy finished(finder.get(), &FinderWindow::scanFinished);
+    finder->NetworkEdit->setText(QStringLiteral("127.0.0.0/23"));
+    finder->StartScan();
+    ASSERT_TRUE(finder->Scanning());
+
+    context.session.linkTick = PeriodicCheckTick;
+    link.Supervisor().LinkTimerTick();
+    EXPECT_TRUE(FramesWithCode(GetIoStatus).empty()) << "no poll mid-scan";
+    EXPECT_EQ(context.session.linkTick, PeriodicCheckTick) << "the check comes again on the next tick";
+
+    // The probes already running end (the silent module's after its reply wait); no other starts.
+    context.ExchangeBusy = true;
+    QTest::qWait(1300);
+    const int held = finder->Progress->value();
+    QTest::qWait(200);
+    EXPECT_EQ(finder->Progress->value(), held);
+    EXPECT_LT(held, finder->Progress->maximum());
+    EXPECT_TRUE(finder->Scanning());
+    EXPECT_TRUE(finished.isEmpty());
+
+    context.ExchangeBusy = false;
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_TRUE(finder->Status->text().startsWith(QStringLiteral("510 addresses of 127.0.0.0/23 scanned")))
+        << finder->Status->text().toStdString();
+    EXPECT_TRUE(FramesWithCode(GetIoStatus).empty());
+    link.Supervisor().LinkTimerTick();
+    EXPECT_EQ(FramesWithCode(GetIoStatus).size(), 1u) << "the poll once the scan has ended";
+}
+
 TEST_F(Finder, EnterOrADoubleClickLinksTheConsoleToTheModuleOfTheRow)
 {
     LinkUp();

@@ -105,7 +105,14 @@ protected:
 
 TEST_F(Finder, ListsEveryModuleThatAnsweredAndTheBusyOneButNotTheSilentOne)
 {
+    // Filled as the modules answer: the first rows come while the silent one is still awaited.
+    std::vector<std::size_t> probesLeftAtRow;
+    QObject::connect(finder->Table->model(), &QAbstractItemModel::rowsInserted, finder.get(), [&] {
+        probesLeftAtRow.push_back(static_cast<std::size_t>(finder->Progress->maximum() - finder->Progress->value()));
+    });
     ASSERT_TRUE(Scan(QStringLiteral("127.0.0.0/28")));
+    ASSERT_FALSE(probesLeftAtRow.empty());
+    EXPECT_GT(probesLeftAtRow.front(), 0u) << "a row before the scan's end";
     const struct {
         const char* address;
         QString model;

@@ -283,6 +283,7 @@ TEST_F(TrendRun, PausedTheChartHoldsStillWhileTheHistoryGoesOn)
 {
     TrendWindow window(recorder.History(), context, dialogs);
     window.show();
+    module.ClearFrames();
     const qint64 shownEnd = window.Chart->EndMs();
     QTest::mouseClick(window.PauseButton, Qt::LeftButton);
     ASSERT_TRUE(window.Paused());
@@ -301,6 +302,13 @@ TEST_F(TrendRun, PausedTheChartHoldsStillWhileTheHistoryGoesOn)
     EXPECT_TRUE(window.Summary->text().contains(QStringLiteral("DAC code 4095 (10.000V), DI0 off, DI1 off, DO on, Signal -60 dBm")))
         << window.Summary->text().toStdString();
     EXPECT_EQ(window.Chart->accessibleDescription(), window.Summary->text());
+
+    // The window draws what the polls brought: over its clock's ticks it asks the module nothing.
+    Poll(Outcome::Done(GetIoStatus));
+    QTest::qWait(1200);
+    QStringList frames;
+    for (const QByteArray& frame : module.Frames()) frames << QString::fromStdString(HexText(frame));
+    EXPECT_EQ(frames, (QStringList{"5A 35 77 A5 D8", "5A 35 77 A5 D8"}));
 }
 
 }  // namespace

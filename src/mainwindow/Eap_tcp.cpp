@@ -234,7 +234,7 @@ void TForm1::ShowLinkState()
     StatusBar2->SetPanelStale(1, !current);
     if (!current && Label4->text().isEmpty()) {
         Label4->setText(NotLinkedText);
-        SetLabelColour(Label4, ColourRed);
+        SetLabelColour(Label4, NotLinkedColour);
     }
 }
 

@@ -118,8 +118,8 @@ TEST_F(MainWindow, SaysWhenNothingIsLinkedAndGreysWhatAnEarlierLinkReported)
     form->FormActivate();
     link.Supervisor().LinkTimerTick();
     EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Connect Timeout"));
-    EXPECT_EQ(form->Label4->text(), NotLinkedText);
-    EXPECT_EQ(TextColour(form->Label4), QColor(255, 0, 0));
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("Not linked"));
+    EXPECT_EQ(TextColour(form->Label4), QColor(192, 0, 0));
 
     const auto stale = [&] { return std::pair{form->StatusBar1->PanelStale(0), form->StatusBar2->PanelStale(1)}; };
     ASSERT_TRUE(module.Start(context.session.hostPort));

@@ -49,29 +49,41 @@ private:
 };
 
 // The colours the layout itself gives some texts, on the backgrounds it gives them: they stay as
-// drawn, and so do their ratios, which lie below 4.5:1. Every other text keeps 4.5:1.
+// drawn, and so do their ratios, which lie below 4.5:1; on these controls only, and where texts
+// are named, with these texts only. Every other text keeps 4.5:1.
 struct LayoutColour {
+    std::vector<const QWidget*> controls;
     QColor text;
     QColor background;
+    QStringList texts;  // empty: whatever the control shows in that colour
     const char* where;
-};
-const LayoutColour LayoutColours[] = {
-    {{255, 0, 0}, Qt::white, "state text of the status box, 14 pt bold"},
-    {{64, 132, 118}, Qt::white, "location, 14 pt bold"},
-    {{255, 64, 129}, Qt::white, "RSSI caption"},
-    {{255, 0, 0}, {240, 240, 240}, "function window: On value and seconds"},
-    {{0, 162, 235}, {240, 240, 240}, "function window: Ton"},
-    {{255, 127, 39}, {240, 240, 240}, "function window: Thold"},
-    {{34, 177, 76}, {240, 240, 240}, "function window: Toff"},
 };
 constexpr double RequiredContrast = 4.5;
 
-double RequiredFor(const QWidget* widget)
+std::vector<LayoutColour> LayoutColours(TForm1& form)
+{
+    const TForm4& f = form.FunctionWindow();
+    const QColor grey(240, 240, 240);
+    return {
+        {{form.Label4}, {255, 0, 0}, Qt::white, {"Device not found!!", "Same multiple IP found!!"}, "state text, 14 pt bold"},
+        {{form.Label5}, {64, 132, 118}, Qt::white, {}, "location, 14 pt bold"},
+        {{form.Label12}, {255, 64, 129}, Qt::white, {}, "RSSI caption"},
+        {{f.Label2, f.Label4, f.Label5, f.Label6, f.Label16, f.Label7}, {255, 0, 0}, grey, {}, "function window: On value and seconds"},
+        {{f.Label18, f.Label10}, {0, 162, 235}, grey, {}, "function window: Ton"},
+        {{f.Label17, f.Label8}, {255, 127, 39}, grey, {}, "function window: Thold"},
+        {{f.Label19, f.Label12}, {34, 177, 76}, grey, {}, "function window: Toff"},
+    };
+}
+
+double RequiredFor(const QWidget* widget, const QString& text, const std::vector<LayoutColour>& layout)
 {
     const QColor own = widget->palette().color(QPalette::WindowText);
     double required = RequiredContrast;
-    for (const LayoutColour& layout : LayoutColours)
-        if (own == layout.text) required = std::min(required, std::floor(Contrast(layout.text, layout.background) * 10) / 10);
+    for (const LayoutColour& colour : layout) {
+        const bool control = std::find(colour.controls.begin(), colour.controls.end(), widget) != colour.controls.end();
+        if (control && own == colour.text && (colour.texts.isEmpty() || colour.texts.contains(text)))
+            required = std::min(required, std::floor(Contrast(colour.text, colour.background) * 10) / 10);
+    }
     return required;
 }
 
@@ -110,7 +122,7 @@ HiddenText HideText(QWidget* widget)
 // Each visible text of a window whose strongest ink falls below what it must keep, as
 // "text: measured < required". The ink is every pixel the text changes; what is behind it is
 // the same pixel drawn without the text.
-QStringList UnreadableTexts(QWidget& window)
+QStringList UnreadableTexts(QWidget& window, const std::vector<LayoutColour>& layout = {})
 {
     QStringList unreadable;
     window.show();
@@ -128,7 +140,7 @@ QStringList UnreadableTexts(QWidget& window)
             for (int x = area.left(); x <= area.right(); ++x)
                 if (withText.pixel(x, y) != without.pixel(x, y))
                     strongest = std::max(strongest, Contrast(withText.pixelColor(x, y), without.pixelColor(x, y)));
-        const double required = RequiredFor(widget);
+        const double required = RequiredFor(widget, hidden.text, layout);
         if (strongest < required)
             unreadable << QStringLiteral("%1 \"%2\": %3 < %4")
                               .arg(QString::fromLatin1(widget->metaObject()->className()), hidden.text)
@@ -147,8 +159,9 @@ TEST_P(WindowReadability, EveryTextKeepsItsContrast)
 {
     StartModule();
     module.Update([](zqbsim::ModuleState& s) { s.location = "Pump house 3"; });
-    const auto check = [](QWidget& window, const char* look) {
-        EXPECT_EQ(UnreadableTexts(window), QStringList{}) << look;
+    const std::vector<LayoutColour> layout = LayoutColours(*form);
+    const auto check = [&](QWidget& window, const char* look) {
+        EXPECT_EQ(UnreadableTexts(window, layout), QStringList{}) << look;
     };
     form->FormActivate();  // nothing answered yet: the no-module look says so
     check(*form, "main window, no module");
@@ -156,6 +169,14 @@ TEST_P(WindowReadability, EveryTextKeepsItsContrast)
     ASSERT_EQ(context.session.linked, 1);
     form->Analog().CheckBox1->setChecked(true);  // the calibration button enabled
     check(*form, "main window, linked");
+    const auto network = hostBackend.interfaces;
+    hostBackend.interfaces.clear();
+    link.Supervisor().PrepareLink();
+    check(*form, "main window, network lost");
+    hostBackend.interfaces = network;
+    link.Supervisor().RequestLink();
+    link.Supervisor().LinkTimerTick();
+    ASSERT_EQ(context.session.linked, 1);
     form->SetupWindow().ShowSessionSettings();
     form->SetupWindow().CheckBox1->setChecked(false);
     form->SetupWindow().SetStaticIpControls(false);  // greyed static address controls

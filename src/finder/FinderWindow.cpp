@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "link/AfterExchange.h"
+#include "platform/WindowLook.h"
 #include "protocol/AnsiText.h"
 #include "protocol/Ipv4Text.h"
 
@@ -47,6 +48,8 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     : QWidget(parent, Qt::Window), link_(link), setup_(std::move(setup))
 {
     setWindowTitle(QStringLiteral("Find modules"));
+    // A desktop palette's selection and greyed texts can fall below 4.5:1; the windows' own keep it.
+    PinWindowPalette(this, LookColour::ButtonFace);
     setAccessibleName(QStringLiteral("Find modules"));
 
     auto* networkLabel = new QLabel(QStringLiteral("&Network:"), this);

@@ -4,17 +4,24 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QMessageBox>
 #include <QPainter>
+#include <QSignalSpy>
 
+#include "finder/FinderWindow.h"
 #include "mainwindow/AboutBox.h"
+#include "mainwindow/ConsoleMenu.h"
 #include "mainwindow/MainWindowRig.h"
 #include "platform/QtDialogs.h"
 #include "platform/WindowLook.h"
 #include "support/DesktopPalettes.h"
+#include "trend/TrendSeries.h"
+#include "trend/TrendWindow.h"
 
 namespace zqb::test {
 namespace {
@@ -151,6 +158,69 @@ QStringList UnreadableTexts(QWidget& window, const std::vector<LayoutColour>& la
     return unreadable;
 }
 
+// The strongest ink in an area against the colour most of its pixels have, its background: for
+// what draws its texts without widgets of their own (menu entries, table cells and headings).
+double StrongestInk(const QImage& image, const QRect& area)
+{
+    std::map<QRgb, int> counts;
+    const QRect inside = area & image.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x) ++counts[image.pixel(x, y)];
+    if (counts.empty()) return 0;
+    const QColor background(std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                                return a.second < b.second;
+                            })->first);
+    double strongest = 0;
+    for (const auto& [pixel, count] : counts) strongest = std::max(strongest, Contrast(QColor(pixel), background));
+    return strongest;
+}
+
+// Each entry of a menu, under the focus and not, whose text falls below 4.5:1.
+QStringList UnreadableEntries(QMenu& menu)
+{
+    QStringList unreadable;
+    menu.popup(QPoint(40, 40));
+    QApplication::processEvents();
+    QList<QAction*> entries = menu.actions();
+    entries.removeIf([](const QAction* a) { return a->isSeparator(); });
+    for (QAction* focused : entries) {
+        menu.setActiveAction(focused);
+        QApplication::processEvents();
+        const QImage image = menu.grab().toImage();
+        for (QAction* entry : entries) {
+            const double ink = StrongestInk(image, menu.actionGeometry(entry));
+            if (ink < RequiredContrast)
+                unreadable << QStringLiteral("menu \"%1\"%2: %3").arg(entry->text(), entry == focused ? QStringLiteral(" (focused)") : QString())
+                                  .arg(ink, 0, 'f', 2);
+        }
+    }
+    menu.hide();
+    return unreadable;
+}
+
+// Each cell and heading of a table whose text falls below 4.5:1, the current row's included.
+QStringList UnreadableCells(QTableWidget& table)
+{
+    QStringList unreadable;
+    const QImage cells = table.viewport()->grab().toImage();
+    for (int row = 0; row < table.rowCount(); ++row)
+        for (int column = 0; column < table.columnCount(); ++column) {
+            const QTableWidgetItem* item = table.item(row, column);
+            if (!item || item->text().isEmpty()) continue;
+            const double ink = StrongestInk(cells, table.visualItemRect(item).adjusted(1, 1, -1, -1));
+            if (ink < RequiredContrast) unreadable << QStringLiteral("cell \"%1\": %2").arg(item->text()).arg(ink, 0, 'f', 2);
+        }
+    QHeaderView* header = table.horizontalHeader();
+    const QImage headings = header->grab().toImage();
+    for (int column = 0; column < table.columnCount(); ++column) {
+        const QRect section(header->sectionViewportPosition(column) + 2, 2, header->sectionSize(column) - 4, header->height() - 4);
+        const double ink = StrongestInk(headings, section);
+        if (ink < RequiredContrast)
+            unreadable << QStringLiteral("heading \"%1\": %2").arg(table.horizontalHeaderItem(column)->text()).arg(ink, 0, 'f', 2);
+    }
+    return unreadable;
+}
+
 class WindowReadability : public DesktopPaletteFirst,
                           public MainWindowRig,
                           public ::testing::WithParamInterface<DesktopPalette> {};
@@ -185,6 +255,37 @@ TEST_P(WindowReadability, EveryTextKeepsItsContrast)
     check(form->SetupWindow(), "setup window with a masked key");
     check(form->CounterWindow(), "counter window");
     check(form->FunctionWindow(), "function window");
+
+    // The windows of the console menu, and the menu itself.
+    FinderWindow finder(link, FinderSetup{&hostBackend, std::nullopt, QString()}, form.get());
+    finder.NetworkEdit->setText(QStringLiteral("127.0.0.1/32"));
+    QSignalSpy scanned(&finder, &FinderWindow::scanFinished);
+    finder.StartScan();
+    ASSERT_TRUE(scanned.wait(3000));
+    ASSERT_EQ(finder.Table->rowCount(), 1);
+    finder.show();
+    QApplication::processEvents();
+    check(finder, "finder window");
+    EXPECT_EQ(UnreadableCells(*finder.Table), QStringList{});
+    finder.hide();
+
+    TrendHistory history;
+    TrendSample sample;
+    sample.atMs = QDateTime::currentMSecsSinceEpoch() - 60'000;
+    sample.dacCode = 2048;
+    sample.signalDbm = -50;
+    history.Append(sample);
+    TrendWindow trend(history, context, dialogs, form.get());
+    trend.TogglePause();  // the summary stays as it is while it is measured
+    check(trend, "trend window");
+    // The chart writes its axis labels in the colours of the series.
+    const QColor chartBackground = trend.Chart->palette().color(QPalette::Base);
+    for (const TrendSeries series : {TrendSeries::Dac, TrendSeries::Di0, TrendSeries::Di1, TrendSeries::Do0, TrendSeries::Signal})
+        EXPECT_GE(Contrast(TrendChart::SeriesColour(series, trend.Chart->palette()), chartBackground), RequiredContrast)
+            << SeriesName(series).toStdString();
+
+    ConsoleMenu menu(form.get(), ConsoleMenuActions{});
+    EXPECT_EQ(UnreadableEntries(*menu.Menu), QStringList{});
 
     const auto about = MakeAboutBox(form.get());
     check(*about, "About box");

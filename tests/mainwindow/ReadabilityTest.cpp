@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 
 #include "finder/FinderWindow.h"
+#include "link/LinkSupervisor.h"
 #include "mainwindow/AboutBox.h"
 #include "mainwindow/ConsoleMenu.h"
 #include "mainwindow/MainWindowRig.h"
@@ -244,6 +245,17 @@ TEST_P(WindowReadability, EveryTextKeepsItsContrast)
     link.Supervisor().PrepareLink();
     check(*form, "main window, network lost");
     hostBackend.interfaces = network;
+    link.Supervisor().RequestLink();
+    link.Supervisor().LinkTimerTick();
+    ASSERT_EQ(context.session.linked, 1);
+    // A module that stops answering: "Not linked", and what it reported greyed.
+    const std::uint16_t port = module.Port();
+    module.Stop();
+    context.session.linkTick = PeriodicCheckTick;
+    link.Supervisor().LinkTimerTick();
+    ASSERT_EQ(form->Label4->text(), QStringLiteral("Not linked"));
+    check(*form, "main window, module stopped");
+    ASSERT_TRUE(module.Start(port));
     link.Supervisor().RequestLink();
     link.Supervisor().LinkTimerTick();
     ASSERT_EQ(context.session.linked, 1);

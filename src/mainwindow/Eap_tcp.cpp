@@ -245,6 +245,14 @@ void ShowColour(QWidget* widget, const QColor& colour)
     if (widget->palette().color(QPalette::WindowText) != colour) SetTextColour(widget, colour);
 }
 
+// A value in its own colour, or greyed and said to be from an earlier link.
+void ShowCurrent(QLabel* label, bool current, const QColor& own)
+{
+    ShowColour(label, current ? own : LookColour::DisabledText);
+    const QString description = current ? QString() : QStringLiteral("From an earlier link");
+    if (label->accessibleDescription() != description) label->setAccessibleDescription(description);
+}
+
 }  // namespace
 
 void TForm1::TakeFreshness(Freshness freshness)
@@ -269,21 +277,21 @@ void TForm1::ShowLinkState()
     const bool linked = context_.session.linked == 1;
     const bool live = linked && answering_;
     const bool record = linked && recordCurrent_;
-    const QColor stale = LookColour::DisabledText;
     if (modelText_.isEmpty() ? !live : linked && !answering_) {
         ShowText(Label4, NotLinkedText);
-        ShowColour(Label4, ColourOf(NotLinkedColour));
+        ShowCurrent(Label4, true, ColourOf(NotLinkedColour));
     } else {
         ShowText(Label4, modelText_);
-        ShowColour(Label4, linked && !recordCurrent_ ? stale : modelColour_);
+        ShowCurrent(Label4, !linked || recordCurrent_, modelColour_);
     }
-    ShowColour(Label5, linked && !recordCurrent_ ? stale : locationColour_);
-    ShowColour(Label12, !live && rssiValueShown_ ? stale : rssiColour_);
+    ShowCurrent(Label5, !linked || recordCurrent_, locationColour_);
+    ShowCurrent(Label12, live || !rssiValueShown_, rssiColour_);
     StatusBar1->SetPanelStale(0, !record);
     StatusBar2->SetPanelStale(1, !record);
     StatusBar1->SetPanelStale(1, !live);
     // In the no-module look the lamps are off, as drawn, not stale.
-    for (ShapeIndicator* lamp : {digitalIo_->Shape6, digitalIo_->Shape2, digitalIo_->Shape1}) lamp->SetStale(!live && !noModuleLook_);
+    for (ShapeIndicator* lamp : {digitalIo_->Shape6, digitalIo_->Shape2, digitalIo_->Shape1})
+        lamp->SetStale(!live && !noModuleLook_);
 }
 
 PanelStatusBar* TForm1::BarOf(StatusPanel panel, int& index) const

@@ -115,18 +115,24 @@ TEST_F(MainWindow, LinkingShowsTheModuleAndEnablesItsControls)
 // module answers again, those of the link record until a new one arrives.
 TEST_F(MainWindow, SaysWhenNothingIsLinkedAndGreysWhatAnEarlierLinkReported)
 {
-    const QColor grey(96, 96, 96);
+    // Greyed, and so told to a screen reader.
+    const auto greyed = [](const QWidget* value) {
+        return value->accessibleDescription() == QStringLiteral("From an earlier link") &&
+               value->palette().color(QPalette::WindowText) == QColor(96, 96, 96);
+    };
     const auto stale = [&] {
-        QStringList greyed;
-        if (TextColour(form->Label4) == grey) greyed << "model";
-        if (TextColour(form->Label5) == grey) greyed << "location";
-        if (form->StatusBar1->PanelStale(0)) greyed << "MAC";
-        if (form->StatusBar2->PanelStale(1)) greyed << "firmware";
-        if (form->StatusBar1->PanelStale(1)) greyed << "address";
-        if (TextColour(form->Label12) == grey) greyed << "signal";
+        QStringList shown;
+        if (greyed(form->Label4)) shown << "model";
+        if (greyed(form->Label5)) shown << "location";
+        if (form->StatusBar1->PanelStale(0)) shown << "MAC";
+        if (form->StatusBar2->PanelStale(1)) shown << "firmware";
+        if (form->StatusBar1->PanelStale(1)) shown << "address";
+        if (greyed(form->Label12)) shown << "signal";
         DigitalIoPanel& io = form->DigitalIo();
-        if (io.Shape6->IsStale() && io.Shape2->IsStale() && io.Shape1->IsStale()) greyed << "lamps";
-        return greyed;
+        if (io.Shape6->IsStale() && io.Shape2->IsStale() && io.Shape1->IsStale() &&
+            io.Shape6->accessibleDescription() == QStringLiteral("From an earlier link"))
+            shown << "lamps";
+        return shown;
     };
     const auto relink = [&] {
         link.Supervisor().RequestLink();

@@ -232,7 +232,9 @@ QString DiagnosticsText(const DiagnosticsFacts& facts)
                              : QStringLiteral("No link record has come from the module in this run.\n");
 
     const QStringList keys = KnownKeys(facts);
-    QString elsewhere = Heading(QStringLiteral("Diagnostic log, last %1 of at most %2 lines").arg(facts.logLines.size()).arg(ReportLogLines));
+    // The lines that come from elsewhere: only there is a short key sought as well.
+    QString elsewhere =
+        Heading(QStringLiteral("Diagnostic log, last %1 of at most %2 lines").arg(facts.logLines.size()).arg(ReportLogLines));
     for (const QString& line : facts.logLines) elsewhere += line + QLatin1Char('\n');
 
     elsewhere += Heading(QStringLiteral("Outcomes, last %1 of at most %2").arg(facts.outcomes.size()).arg(ReportOutcomes));

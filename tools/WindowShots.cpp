@@ -155,6 +155,15 @@ bool SaveAll(const QString& folder)
               folder, "confirmation") &&
          ok;
     form.SetupWindow().hide();
+    // A module that stops answering while the network stays: "Not linked", what it reported greyed.
+    const std::uint16_t port = module->Port();
+    module->Stop();
+    link.Context().session.linkTick = zqb::PeriodicCheckTick;
+    link.Supervisor().LinkTimerTick();
+    ok = Save(form, folder, "main-module-stopped") && ok;
+    if (!module->Start(port)) return false;
+    link.Supervisor().RequestLink();
+    link.Supervisor().LinkTimerTick();
     return SaveTools(form, link, hostBackend, module->Port(), folder) && ok;
 }
 

@@ -64,6 +64,8 @@ void ConsoleTools::SaveDiagnostics()
         sources.countWired = setup_.givenModuleAddress.has_value();
         sources.linkRecords = &keeper_;
         sources.logLines = form_.Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const TForm2& setup = form_.SetupWindow();
+        sources.typedKeys = {setup.Edit2->text(), setup.Edit4->text(), setup.Edit6->text()};
         sources.programVersion = setup_.programVersion;
         sources.display = QGuiApplication::platformName();
         const DiagnosticsFacts facts = GatherDiagnostics(link_, sources);

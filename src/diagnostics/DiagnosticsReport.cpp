@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <QtGlobal>
 
@@ -18,8 +19,12 @@ namespace zqb {
 
 namespace {
 
-// Shorter keys are not looked for in the texts: they would blot out ordinary words, and the
-// console never logs a key in the first place.
+// Keys of this length and more are blotted out wherever they stand in the text. Shorter ones (a
+// web key takes one to five characters, and a module set up elsewhere may hold a short key of
+// any kind) would, sought inside words, blot out letters of ordinary words all through the
+// report: they are blotted out only where they stand as a word of their own in the lines that
+// come from elsewhere (the log, the outcomes), which is how a careless line would hold one. The
+// report's own lines never hold a key, and the hex dump hides the key bytes by their place.
 constexpr qsizetype ShortestKeySought = 4;
 const QString RedactedKey = QStringLiteral("[key redacted]");
 
@@ -96,8 +101,8 @@ bool InKeyArea(std::size_t offset)
     return false;
 }
 
-// Every key the facts know of, longest first so that a key holding another is blotted out whole.
-QStringList KeysSought(const DiagnosticsFacts& facts)
+// Every key the facts know of, as text, each once.
+QStringList KnownKeys(const DiagnosticsFacts& facts)
 {
     std::vector<QByteArray> keys = facts.keys;
     if (facts.linkRecord) {
@@ -111,14 +116,32 @@ QStringList KeysSought(const DiagnosticsFacts& facts)
         keys.emplace_back(area, static_cast<qsizetype>(length));
         keys.push_back(ReadTextField(facts.configRecord.data() + span.offset, span.width));
     }
-    QStringList sought;
-    for (const QByteArray& key : keys) {
-        const QString text = FromAnsi(key);
-        if (text.size() >= ShortestKeySought && !sought.contains(text)) sought << text << PrintableText(key);
-    }
-    sought.removeDuplicates();
-    std::sort(sought.begin(), sought.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
-    return sought;
+    QStringList known;
+    for (const QByteArray& key : keys)
+        if (!key.isEmpty()) known << FromAnsi(key) << PrintableText(key);
+    known.removeDuplicates();
+    // Longest first, so that a key holding another is blotted out whole.
+    std::sort(known.begin(), known.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    return known;
+}
+
+void BlotOutKeys(QString& text, const QStringList& keys)
+{
+    for (const QString& key : keys)
+        if (key.size() >= ShortestKeySought) text.replace(key, RedactedKey);
+}
+
+// A short key where neither a letter nor a digit stands right before or after it; all in one
+// pass, so that no key is sought inside the words of another's replacement.
+void BlotOutShortKeys(QString& text, const QStringList& keys)
+{
+    QStringList shortKeys;
+    for (const QString& key : keys)
+        if (key.size() < ShortestKeySought) shortKeys << QRegularExpression::escape(key);
+    if (shortKeys.isEmpty()) return;
+    const QRegularExpression word(
+        QStringLiteral("(?<![\\p{L}\\p{N}])(?:%1)(?![\\p{L}\\p{N}])").arg(shortKeys.join(QLatin1Char('|'))));
+    text.replace(word, RedactedKey);
 }
 
 }  // namespace
@@ -208,19 +231,24 @@ QString DiagnosticsText(const DiagnosticsFacts& facts)
     text += facts.linkRecord ? LinkRecordText(*facts.linkRecord)
                              : QStringLiteral("No link record has come from the module in this run.\n");
 
-    text += Heading(QStringLiteral("Diagnostic log, last %1 of at most %2 lines").arg(facts.logLines.size()).arg(ReportLogLines));
-    for (const QString& line : facts.logLines) text += line + QLatin1Char('\n');
+    const QStringList keys = KnownKeys(facts);
+    // The lines that come from elsewhere: only there is a short key sought as well.
+    QString elsewhere =
+        Heading(QStringLiteral("Diagnostic log, last %1 of at most %2 lines").arg(facts.logLines.size()).arg(ReportLogLines));
+    for (const QString& line : facts.logLines) elsewhere += line + QLatin1Char('\n');
 
-    text += Heading(QStringLiteral("Outcomes, last %1 of at most %2").arg(facts.outcomes.size()).arg(ReportOutcomes));
+    elsewhere += Heading(QStringLiteral("Outcomes, last %1 of at most %2").arg(facts.outcomes.size()).arg(ReportOutcomes));
     for (const LoggedOutcome& logged : facts.outcomes)
-        text += QStringLiteral("%1  %2  %3: %4\n")
-                    .arg(IsoLocalTime(logged.at),
-                         logged.outcome.command ? CommandName(logged.outcome.command) : QStringLiteral("-"),
-                         QString::fromLatin1(OutcomeKindName(logged.outcome.kind)), DescribeOutcome(logged.outcome));
+        elsewhere += QStringLiteral("%1  %2  %3: %4\n")
+                         .arg(IsoLocalTime(logged.at),
+                              logged.outcome.command ? CommandName(logged.outcome.command) : QStringLiteral("-"),
+                              QString::fromLatin1(OutcomeKindName(logged.outcome.kind)), DescribeOutcome(logged.outcome));
+    BlotOutShortKeys(elsewhere, keys);
+    text += elsewhere;
 
     // Module texts and log lines can hold anything, a key included: every key known is blotted
     // out before the hex dump, which hides the key bytes by their place instead.
-    for (const QString& key : KeysSought(facts)) text.replace(key, RedactedKey);
+    BlotOutKeys(text, keys);
 
     text += Heading(QStringLiteral("Settings record, 256 bytes, key bytes as **"));
     text += facts.configRecordValid ? QStringLiteral("The module's own, from its last link record.\n")
@@ -248,7 +276,8 @@ DiagnosticsFacts GatherDiagnostics(ModuleLink& link, const DiagnosticsSources& s
     facts.outcomes = context.outcomes.Last(ReportOutcomes);
     facts.configRecord = session.deviceConfigRecord;
     facts.configRecordValid = session.deviceConfigRecordValid != 0;
-    facts.keys = {session.apKey, session.staKey};
+    facts.keys = {session.apKey, session.staKey, link.Settings().LastWebKey()};
+    for (const QString& typed : sources.typedKeys) facts.keys.push_back(ToAnsi(typed));
     return facts;
 }
 

@@ -36,8 +36,8 @@ struct DiagnosticsFacts {
     std::vector<LoggedOutcome> outcomes;  // the last ReportOutcomes outcomes
     DeviceConfigRecord configRecord{};
     bool configRecordValid = false;
-    // Keys known to the console (access point, station), as the module's bytes: never written,
-    // wherever they turn up.
+    // Keys known to the console (access point, station, web login, and what the key fields of
+    // the windows hold), as the module's bytes: never written, wherever they turn up.
     std::vector<QByteArray> keys;
 };
 
@@ -47,6 +47,7 @@ struct DiagnosticsSources {
     bool countWired = false;  // a module address was given: wired and loopback interfaces count
     const LinkRecordKeeper* linkRecords = nullptr;
     QStringList logLines;     // the diagnostic log, oldest first
+    QStringList typedKeys;    // what the key fields of the windows hold, sent or not
     QString programVersion;
     QString display;          // the windowing system, when there is one
 };

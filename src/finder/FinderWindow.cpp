@@ -2,10 +2,12 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QShortcut>
 #include <QVBoxLayout>
 
 #include "link/AfterExchange.h"
+#include "platform/WindowLook.h"
 #include "protocol/AnsiText.h"
 #include "protocol/Ipv4Text.h"
 
@@ -46,6 +48,8 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     : QWidget(parent, Qt::Window), link_(link), setup_(std::move(setup))
 {
     setWindowTitle(QStringLiteral("Find modules"));
+    // A desktop palette's selection and greyed texts can fall below 4.5:1; the windows' own keep it.
+    PinWindowPalette(this, LookColour::ButtonFace);
     setAccessibleName(QStringLiteral("Find modules"));
 
     auto* networkLabel = new QLabel(QStringLiteral("&Network:"), this);
@@ -134,11 +138,29 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
     });
     connect(Table->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
             [this](int column, Qt::SortOrder) { SortBox->setCurrentIndex(column); });
-    connect(Table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { LinkRow(index.row()); });
+    // A double click or Enter links; not "activated", which some styles send on a single click.
+    connect(Table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) { LinkRow(index.row()); });
+    Table->installEventFilter(this);
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 }
 
-FinderWindow::~FinderWindow() = default;
+FinderWindow::~FinderWindow()
+{
+    if (scanner_) link_.Context().ScanRunning = false;
+}
+
+bool FinderWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Table && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            if (Table->currentRow() >= 0) LinkRow(Table->currentRow());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void FinderWindow::StartScan()
 {
@@ -175,6 +197,9 @@ void FinderWindow::BeginScan(const FinderPlan& plan)
     options.port = link_.Session().hostPort;
     options.lockDirectory = setup_.lockDirectory;
     options.replyTimeoutMs = 1000;  // a module on Wi-Fi can take its time
+    // Inside a command's socket wait no new probe starts; the ones running may end there.
+    const SessionContext& context = link_.Context();
+    options.holdProbes = [&context] { return context.ExchangeBusy; };
     scanner_ = std::make_unique<ModuleScanner>(addresses, options);
     connect(scanner_.get(), &ModuleScanner::probeFinished, this, [this](const ScanProbe& probe) {
         Progress->setValue(static_cast<int>(scanner_->Done()));
@@ -295,7 +320,11 @@ void FinderWindow::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-void FinderWindow::SetScanning(bool scanning) { CancelButton->setEnabled(scanning); }
+void FinderWindow::SetScanning(bool scanning)
+{
+    CancelButton->setEnabled(scanning);
+    link_.Context().ScanRunning = scanning;
+}
 
 void FinderWindow::LinkRow(int row)
 {

@@ -64,6 +64,8 @@ signals:
 protected:
     // Nobody is left to see what a scan behind a closed window finds.
     void hideEvent(QHideEvent* event) override;
+    // Enter or Return in the table links the module of the current row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BeginScan(const FinderPlan& plan);

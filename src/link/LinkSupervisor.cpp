@@ -112,8 +112,9 @@ void LinkSupervisor::LinkTimerTick()
     s.retryCount = 0;
     if (s.linkTick == PeriodicCheckTick) {
         // A running exchange owns the link; the check (and any box its network scan may raise)
-        // waits for the next tick instead of opening inside the exchange's socket wait.
-        if (context_.ExchangeBusy) return;
+        // waits for the next tick instead of opening inside the exchange's socket wait. So it
+        // does while a module scan runs, whose probes would be handled inside the poll's wait.
+        if (context_.ExchangeBusy || context_.ScanRunning) return;
         PeriodicCheck();
         s.linkTick = 0;
         return;

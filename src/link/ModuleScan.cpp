@@ -97,8 +97,10 @@ struct ModuleScanner::Probe {
 };
 
 ModuleScanner::ModuleScanner(std::vector<std::uint32_t> addresses, ScanOptions options, QObject* parent)
-    : QObject(parent), options_(std::move(options)), frame_(GetLinkFrame())
+    : QObject(parent), options_(std::move(options)), frame_(GetLinkFrame()), heldRecheck_(std::make_unique<QTimer>())
 {
+    heldRecheck_->setSingleShot(true);
+    connect(heldRecheck_.get(), &QTimer::timeout, this, [this] { StartWhatMayStart(); });
     probes_.reserve(addresses.size());
     for (std::uint32_t address : addresses) {
         auto probe = std::make_unique<Probe>();
@@ -120,8 +122,19 @@ void ModuleScanner::Start()
 {
     if (started_) return;
     started_ = true;
+    StartWhatMayStart();
+}
+
+void ModuleScanner::StartWhatMayStart()
+{
     const std::size_t parallel = static_cast<std::size_t>(std::max(1, options_.parallel));
-    while (!cancelled_ && next_ < probes_.size() && running_ < parallel) StartNext();
+    while (!cancelled_ && next_ < probes_.size() && running_ < parallel) {
+        if (options_.holdProbes && options_.holdProbes()) {
+            heldRecheck_->start(ProbeHoldRecheckMs);
+            return;
+        }
+        StartNext();
+    }
     EndIfDone();
 }
 
@@ -129,6 +142,7 @@ void ModuleScanner::Cancel()
 {
     if (!started_ || done_) return;
     cancelled_ = true;
+    heldRecheck_->stop();
     for (std::size_t i = 0; i < probes_.size(); ++i)
         if (probes_[i]->socket && !probes_[i]->finished) Finish(i);
     EndIfDone();
@@ -201,9 +215,7 @@ void ModuleScanner::Finish(std::size_t index)
     --running_;
     ++finishedCount_;
     emit probeFinished(probe.result);
-    const std::size_t parallel = static_cast<std::size_t>(std::max(1, options_.parallel));
-    while (!cancelled_ && next_ < probes_.size() && running_ < parallel) StartNext();
-    EndIfDone();
+    StartWhatMayStart();
 }
 
 void ModuleScanner::EndIfDone()

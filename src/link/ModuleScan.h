@@ -66,7 +66,12 @@ struct ScanOptions {
     // module in the middle of a file write never takes the probe for the file's data. Empty: no
     // locks are looked at.
     QString lockDirectory;
+    // While it answers true no new probe starts (a window's own exchange runs); the scanner looks
+    // again every ProbeHoldRecheckMs. Empty: never held.
+    std::function<bool()> holdProbes;
 };
+
+inline constexpr int ProbeHoldRecheckMs = 10;
 
 // Sends GetLink to each address, at most `parallel` at a time, one short connection each, on the
 // event loop of the thread that starts it: nothing blocks, so a window stays responsive and can
@@ -94,12 +99,15 @@ signals:
 private:
     struct Probe;
     void StartNext();
+    // Starts probes up to the parallel count, unless held; ends the scan when nothing is left.
+    void StartWhatMayStart();
     void Finish(std::size_t index);
     void EndIfDone();
 
     ScanOptions options_;
     QByteArray frame_;
     std::vector<std::unique_ptr<Probe>> probes_;
+    std::unique_ptr<QTimer> heldRecheck_;
     std::size_t next_ = 0;
     std::size_t running_ = 0;
     std::size_t finishedCount_ = 0;

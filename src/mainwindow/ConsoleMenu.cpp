@@ -4,12 +4,16 @@
 #include <QContextMenuEvent>
 #include <QShortcut>
 
+#include "platform/WindowLook.h"
+
 namespace zqb {
 
 ConsoleMenu::ConsoleMenu(QWidget* window, ConsoleMenuActions actions) : QObject(window), window_(window)
 {
     Menu = new QMenu(window);
     Menu->setAccessibleName(QStringLiteral("Console menu"));
+    // A popup takes the desktop's palette, whose highlighted entry can fall below 4.5:1.
+    Menu->setPalette(WindowPalette(LookColour::ButtonFace));
     FindModulesAction = AddEntry(QStringLiteral("&Find modules…"), QKeySequence(Qt::CTRL | Qt::Key_F), std::move(actions.findModules));
     TrendAction = AddEntry(QStringLiteral("&Trend…"), QKeySequence(Qt::CTRL | Qt::Key_T), std::move(actions.trend));
     SaveDiagnosticsAction =

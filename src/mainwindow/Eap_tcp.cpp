@@ -1,6 +1,7 @@
 #include "mainwindow/Eap_tcp.h"
 
 #include <QFontMetrics>
+#include <QPointer>
 #include <QScreen>
 #include <QShortcut>
 
@@ -40,6 +41,11 @@ TForm1::TForm1(ModuleLink& link, QWidget* parent)
       dialogs_(link.GetDialogs())
 {
     link_.ShowOn(*this);
+    // Outcomes come from the link, which outlives this window.
+    const QPointer<TForm1> self(this);
+    context_.outcomes.Watch([self, &session = context_.session](const LoggedOutcome& logged) {
+        if (self) self->TakeFreshness(FreshnessAfter(logged.outcome, session.linked == 1));
+    });
 
     setWindowTitle(MainWindowCaption);
     setFixedSize(420, 551);
@@ -109,18 +115,21 @@ void TForm1::BuildStatusBox()
     Label4->setGeometry(9, 19, 316, 23);
     Label4->setFont(big);
     Label4->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    SetLabelColour(Label4, ColourRed);
+    modelColour_ = ColourOf(ColourRed);
+    SetTextColour(Label4, modelColour_);
     Label5 = new QLabel(GroupBox3);
     Label5->setTextFormat(Qt::PlainText);
     Label5->setGeometry(9, 48, 357, 23);
     Label5->setFont(big);
-    SetLabelColour(Label5, ColourNavy);
+    locationColour_ = ColourOf(ColourNavy);
+    SetTextColour(Label5, locationColour_);
 
     Label12 = new QLabel(QStringLiteral("RSSI:"), GroupBox3);
     Label12->setTextFormat(Qt::PlainText);
     Label12->setFont(TahomaFont(11));
     Label12->setGeometry(9, 77, 200, 16);
-    SetTextColour(Label12, Purple);
+    rssiColour_ = Purple;
+    SetTextColour(Label12, rssiColour_);
 
     Label6 = new QLabel(QStringLiteral("Device  IP:"), GroupBox3);
     Label6->setFont(TahomaFont(11));
@@ -224,18 +233,65 @@ void TForm1::Timer1Timer()
     ShowLinkState();
 }
 
-// A module is shown as current only while it is linked and the window is in its linked look.
-// Otherwise the status box says so where it would be blank, and what an earlier link reported
-// (MAC, firmware) is greyed until a new link record replaces it.
+namespace {
+
+void ShowText(QLabel* label, const QString& text)
+{
+    if (label->text() != text) label->setText(text);
+}
+
+void ShowColour(QWidget* widget, const QColor& colour)
+{
+    if (widget->palette().color(QPalette::WindowText) != colour) SetTextColour(widget, colour);
+}
+
+// A value in its own colour, or greyed and said to be from an earlier link.
+void ShowCurrent(QLabel* label, bool current, const QColor& own)
+{
+    ShowColour(label, current ? own : LookColour::DisabledText);
+    const QString description = current ? QString() : QStringLiteral("From an earlier link");
+    if (label->accessibleDescription() != description) label->setAccessibleDescription(description);
+}
+
+}  // namespace
+
+void TForm1::TakeFreshness(Freshness freshness)
+{
+    switch (freshness) {
+    case Freshness::Unchanged: return;
+    case Freshness::Answered: answering_ = true; break;
+    case Freshness::Linked: answering_ = recordCurrent_ = true; break;
+    case Freshness::Silent: answering_ = recordCurrent_ = false; break;
+    }
+    ShowLinkState();
+}
+
+// A module stays linked while it stops answering (only a lost network unlinks it), so what is
+// shown as current follows what the module last did as well: the values a poll brings (signal,
+// inputs and output, the address polled) are current again once it answers, those of the link
+// record (model, location, MAC, firmware) only with a new record. Until then they are greyed, and
+// Label4 says "Not linked" where it would be blank, or name a module that does not answer. The
+// module's own state texts ("Device not found!!") stay as they are.
 void TForm1::ShowLinkState()
 {
-    const bool current = context_.session.linked == 1 && !noModuleLook_;
-    StatusBar1->SetPanelStale(0, !current);
-    StatusBar2->SetPanelStale(1, !current);
-    if (!current && Label4->text().isEmpty()) {
-        Label4->setText(NotLinkedText);
-        SetLabelColour(Label4, ColourRed);
+    const bool linked = context_.session.linked == 1;
+    const bool live = linked && answering_;
+    const bool record = linked && recordCurrent_;
+    if (modelText_.isEmpty() ? !live : linked && !answering_) {
+        ShowText(Label4, NotLinkedText);
+        ShowCurrent(Label4, true, ColourOf(NotLinkedColour));
+    } else {
+        ShowText(Label4, modelText_);
+        ShowCurrent(Label4, !linked || recordCurrent_, modelColour_);
     }
+    ShowCurrent(Label5, !linked || recordCurrent_, locationColour_);
+    ShowCurrent(Label12, live || !rssiValueShown_, rssiColour_);
+    StatusBar1->SetPanelStale(0, !record);
+    StatusBar2->SetPanelStale(1, !record);
+    StatusBar1->SetPanelStale(1, !live);
+    // In the no-module look the lamps are off, as drawn, not stale.
+    for (ShapeIndicator* lamp : {digitalIo_->Shape6, digitalIo_->Shape2, digitalIo_->Shape1})
+        lamp->SetStale(!live && !noModuleLook_);
 }
 
 PanelStatusBar* TForm1::BarOf(StatusPanel panel, int& index) const
@@ -270,15 +326,28 @@ void TForm1::SetPanelDetail(StatusPanel panel, const QString& detail)
 
 void TForm1::SetModelText(const QString& text)
 {
-    Label4->setText(text);
+    modelText_ = text;
     ShowLinkState();
 }
-void TForm1::SetModelColour(Rgb colour) { SetLabelColour(Label4, colour); }
+void TForm1::SetModelColour(Rgb colour)
+{
+    modelColour_ = ColourOf(colour);
+    ShowLinkState();
+}
 // The location is up to 31 characters of the module's choosing: it shrinks, then is cut, to stay
 // on its line, and the whole text stays in the tool tip.
 void TForm1::SetLocationText(const QString& text) { ShowFitted(Label5, text, LocationFont(), 13); }
-void TForm1::SetLocationColour(Rgb colour) { SetLabelColour(Label5, colour); }
-void TForm1::SetRssiText(const QString& text) { Label12->setText(text); }
+void TForm1::SetLocationColour(Rgb colour)
+{
+    locationColour_ = ColourOf(colour);
+    ShowLinkState();
+}
+void TForm1::SetRssiText(const QString& text)
+{
+    Label12->setText(text);
+    rssiValueShown_ = true;
+    ShowLinkState();
+}
 QString TForm1::AddressText() const { return Edit2->text(); }
 void TForm1::SetAddressText(const QString& text) { Edit2->setText(text); }
 void TForm1::SetRangeTicked(bool ticked) { analog_->CheckBox2->setChecked(ticked); }
@@ -292,12 +361,13 @@ void TForm1::EnableModelControls(std::uint8_t modelCode)
     io.Label1->setEnabled(true);
     io.Label21->setEnabled(true);
     io.SpeedButton4->setEnabled(true);
-    SetLabelColour(Label5, ColourBlack);
+    locationColour_ = ColourOf(ColourBlack);
     SetLabelColour(io.Label14, ColourBlack);
     for (QWidget* control : std::initializer_list<QWidget*>{Image1, Image3, Image4, Image5, dac.CheckBox1, dac.CheckBox2,
                                                              dac.Image6, dac.Image7, dac.TrackBar1})
         control->setEnabled(true);
     noModuleLook_ = false;
+    ShowLinkState();
 }
 
 void TForm1::ShowNoDevice()
@@ -308,23 +378,20 @@ void TForm1::ShowNoDevice()
                                                              Image5, dac.Image6, dac.Image7, dac.TrackBar1})
         control->setEnabled(false);
     Label12->setText(QStringLiteral("RSSI:"));
+    rssiValueShown_ = false;
     context_.session.doState = 0;
     context_.session.diState = 0;
     ShowDigitalIo();
-    Label4->setText(QString());
+    modelText_.clear();
     SetLocationText(QString());
-    SetLabelColour(Label12, ColourRssiIdle);
+    rssiColour_ = ColourOf(ColourRssiIdle);
     dac.CheckBox1->setEnabled(false);
     dac.CheckBox2->setEnabled(false);
     noModuleLook_ = true;
     ShowLinkState();
 }
 
-void TForm1::ApplyFunctionRecord()
-{
-    form4_->ApplyFunctionRecord();
-    ShowLinkState();  // a link record was accepted just before
-}
+void TForm1::ApplyFunctionRecord() { form4_->ApplyFunctionRecord(); }
 
 void TForm1::UntickFunctionEnable() { form4_->UntickFunctionEnable(); }
 

@@ -16,6 +16,7 @@
 #include "counter/Counter.h"
 #include "protocol/DeviceDisplay.h"
 #include "mainwindow/DigitalIoPanel.h"
+#include "mainwindow/LinkFreshness.h"
 #include "platform/Dialogs.h"
 #include "platform/ImageButton.h"
 #include "link/LinkTimer.h"
@@ -54,6 +55,8 @@ public:
     void Timer1Timer();
     // The status display's word on the link: current, or not linked with stale values greyed.
     void ShowLinkState();
+    // What an outcome of the module's says of the values shown.
+    void TakeFreshness(Freshness freshness);
 
     // DeviceDisplay
     void SetPanelText(StatusPanel panel, const QString& text) override;
@@ -107,6 +110,7 @@ private:
     void BuildKeyboard();
     PanelStatusBar* BarOf(StatusPanel panel, int& index) const;
     static void SetLabelColour(QLabel* label, Rgb colour);
+    static QColor ColourOf(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
 
     ModuleLink& link_;
     SessionContext& context_;
@@ -118,10 +122,23 @@ private:
     std::unique_ptr<TForm3> form3_;
     std::unique_ptr<TForm4> form4_;
     bool noModuleLook_ = true;
+    // The module answered its last poll; a link record came since it last did not.
+    bool answering_ = false;
+    bool recordCurrent_ = false;
+    // Label4 and Label5 as the module's replies and the link supervision set them, and Label12's
+    // colour; ShowLinkState shows them, or says "Not linked", or greys them.
+    QString modelText_;
+    QColor modelColour_;
+    QColor locationColour_;
+    QColor rssiColour_;
+    bool rssiValueShown_ = false;
 };
 
 inline const QString MainWindowCaption = QStringLiteral("zQB IO Console V1.10(20200213)");
-// Label4 while no module is linked and nothing else is said there.
+// Label4 while no module is linked and nothing else is said there, or while the linked module
+// does not answer: the console's own words, in a darker red than the module's state texts, so
+// that they keep 4.5:1 on white.
 inline const QString NotLinkedText = QStringLiteral("Not linked");
+inline constexpr Rgb NotLinkedColour{192, 0, 0};
 
 }  // namespace zqb

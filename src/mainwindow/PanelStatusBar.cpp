@@ -38,7 +38,9 @@ void PanelStatusBar::SetPanelStale(int panel, bool stale)
     if (panel < 0 || panel >= PanelCount()) return;
     QLabel* label = panels_[static_cast<std::size_t>(panel)];
     label->setEnabled(!stale);
-    label->setAccessibleDescription(stale && !label->text().isEmpty() ? QStringLiteral("From an earlier link") : QString());
+    // Asked on every tick of the main window's timer: a reader hears of a change only.
+    const QString description = stale && !label->text().isEmpty() ? QStringLiteral("From an earlier link") : QString();
+    if (label->accessibleDescription() != description) label->setAccessibleDescription(description);
 }
 
 bool PanelStatusBar::PanelStale(int panel) const

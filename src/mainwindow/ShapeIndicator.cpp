@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "platform/WindowLook.h"
+
 namespace zqb {
 
 ShapeIndicator::ShapeIndicator(const QRect& geometry, const QString& hint, QWidget* parent) : QWidget(parent)
@@ -26,12 +28,32 @@ void ShapeIndicator::Paint(const QColor& fill, const QColor& outline)
     update();
 }
 
+void ShapeIndicator::SetStale(bool stale)
+{
+    if (stale == stale_) return;
+    stale_ = stale;
+    setAccessibleDescription(stale ? QStringLiteral("From an earlier link") : QString());
+    update();
+}
+
 void ShapeIndicator::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.setPen(QPen(outline_, 1));
-    p.setBrush(fill_);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    const QRect box = rect().adjusted(0, 0, -1, -1);
+    if (!stale_) {
+        p.setPen(QPen(outline_, 1));
+        p.setBrush(fill_);
+        p.drawRect(box);
+        return;
+    }
+    // Its colour still tells on from off, faintly, behind a grey dashed frame.
+    QColor washed = fill_;
+    washed.setAlpha(80);
+    p.fillRect(box, Qt::white);
+    p.fillRect(box, washed);
+    p.setPen(QPen(LookColour::DisabledText, 1, Qt::DashLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(box);
 }
 
 }  // namespace zqb

@@ -16,6 +16,9 @@ public:
 
     void Paint(const QColor& fill, const QColor& outline);
     void SetOn(bool on);
+    // A state from an earlier link: drawn washed out with a dashed outline, and said so.
+    void SetStale(bool stale);
+    bool IsStale() const { return stale_; }
     bool IsOn() const override { return on_; }
     QColor Fill() const { return fill_; }
     QColor Outline() const { return outline_; }
@@ -27,6 +30,7 @@ private:
     QColor fill_;
     QColor outline_;
     bool on_ = false;
+    bool stale_ = false;
 };
 
 }  // namespace zqb

@@ -22,6 +22,9 @@ struct SessionContext {
     CommandFrame commandFrame{};
     ReplyBuffer replyBuffer{};
     bool ExchangeBusy = false;
+    // A module scan of this program runs: the link timer's periodic check waits for its end, so
+    // that the scan's probes are never handled inside a poll's socket wait.
+    bool ScanRunning = false;
 
     // Address prefix of the module's network; an adapter must hold an address starting with it.
     QString NetworkPrefix = DefaultNetworkPrefix;

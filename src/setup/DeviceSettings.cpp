@@ -41,6 +41,7 @@ Outcome DeviceSettings::RestoreRecord(const DeviceConfigRecord& bytes)
 
 Outcome DeviceSettings::SendWebKey(const QByteArray& key)
 {
+    lastWebKey_ = key;
     if (const Outcome network = link_.CheckNetwork(); !network.Ok()) return network;
     return transport_.Exchange(SetWebKey, [&key](CommandFrame& f) { return BuildSetWebKey(f, key); });
 }

@@ -31,6 +31,9 @@ public:
     Outcome RestoreRecord(const DeviceConfigRecord& bytes);
 
     Outcome SendWebKey(const QByteArray& key);
+    // The web key last handed to SendWebKey: the module never reports it, and a diagnostics
+    // report must still know it to keep it out.
+    const QByteArray& LastWebKey() const { return lastWebKey_; }
     Outcome SendConfigWritten();
     // The session's record takes the new mode once the module took the command.
     Outcome SendWifiMode(std::uint8_t mode);
@@ -50,6 +53,7 @@ private:
     LinkGate& link_;
     FileTransfer& transfer_;
     Pauses& pauses_;
+    QByteArray lastWebKey_;
 };
 
 }  // namespace zqb

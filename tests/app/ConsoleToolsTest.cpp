@@ -3,6 +3,8 @@
 // is reachable by Tab and named for a screen reader.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,6 +22,7 @@ protected:
     Tools()
     {
         for (QWidget* child : form->findChildren<QWidget*>()) layoutBefore.emplace_back(child, child->geometry());
+        shownBefore = ShownInside(*form);
         tools = std::make_unique<ConsoleTools>(
             *form, link, ConsoleToolsSetup{&hostBackend, std::nullopt, QString(), QStringLiteral("test"), [this] { ++abouts; }});
         form->show();
@@ -32,7 +35,17 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
 
+    // What the main window shows inside itself: its children that are no windows of their own.
+    static std::set<QWidget*> ShownInside(QWidget& window)
+    {
+        std::set<QWidget*> shown;
+        for (QWidget* child : window.findChildren<QWidget*>())
+            if (child->window() == &window && child->isVisibleTo(&window)) shown.insert(child);
+        return shown;
+    }
+
     std::vector<std::pair<QWidget*, QRect>> layoutBefore;
+    std::set<QWidget*> shownBefore;
     std::unique_ptr<ConsoleTools> tools;
     int abouts = 0;
 };
@@ -40,6 +53,7 @@ protected:
 TEST_F(Tools, TheMenuOpensByRightClickMenuKeyAndShiftF10AndLeavesTheLayoutAlone)
 {
     for (const auto& [widget, geometry] : layoutBefore) EXPECT_EQ(widget->geometry(), geometry) << widget->objectName().toStdString();
+    EXPECT_EQ(ShownInside(*form), shownBefore) << "nothing new shows inside the main window";
 
     QMenu& menu = *tools->Menu().Menu;
     QStringList entries;
@@ -68,6 +82,9 @@ TEST_F(Tools, TheMenuOpensByRightClickMenuKeyAndShiftF10AndLeavesTheLayoutAlone)
         EXPECT_EQ(menu.activeAction(), tools->Menu().FindModulesAction) << how;
     }
     menu.hide();
+    tools->OpenFinder();
+    tools->OpenTrend();
+    EXPECT_EQ(ShownInside(*form), shownBefore) << "the tools open in windows of their own";
 
     // The setup window's fields keep their own menus: it is a window of its own.
     QLineEdit* setupField = form->SetupWindow().Edit1;

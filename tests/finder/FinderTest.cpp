@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QProxyStyle>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -13,6 +14,15 @@
 
 namespace zqb::test {
 namespace {
+
+class SingleClickStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* data) const override
+    {
+        if (hint == SH_ItemView_ActivateItemOnSingleClick) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
 
 class Finder : public MainWindowRig {
 protected:
@@ -89,12 +99,20 @@ protected:
     QTemporaryDir locks;
     ModuleLock holder;
     std::map<int, std::unique_ptr<zqbsim::ModuleSimulator>> modules;
+    SingleClickStyle singleClick;  // outlives the window that may use it
     std::unique_ptr<FinderWindow> finder;
 };
 
 TEST_F(Finder, ListsEveryModuleThatAnsweredAndTheBusyOneButNotTheSilentOne)
 {
+    // Filled as the modules answer: the first rows come while the silent one is still awaited.
+    std::vector<std::size_t> probesLeftAtRow;
+    QObject::connect(finder->Table->model(), &QAbstractItemModel::rowsInserted, finder.get(), [&] {
+        probesLeftAtRow.push_back(static_cast<std::size_t>(finder->Progress->maximum() - finder->Progress->value()));
+    });
     ASSERT_TRUE(Scan(QStringLiteral("127.0.0.0/28")));
+    ASSERT_FALSE(probesLeftAtRow.empty());
+    EXPECT_GT(probesLeftAtRow.front(), 0u) << "a row before the scan's end";
     const struct {
         const char* address;
         QString model;
@@ -206,6 +224,40 @@ TEST_F(Finder, WaitsForTheRunningExchangeAndCanBeCancelled)
     EXPECT_TRUE(finder->Status->text().contains(QStringLiteral(" of 1022 addresses of 127.0.0.0/22")));
 }
 
+// The scan and the console's own exchanges take turns: the link timer's poll waits for the
+// scan's end, and while an exchange runs no new probe starts.
+TEST_F(Finder, TheScanAndTheConsolesExchangesTakeTurns)
+{
+    LinkUp();
+    QSignalSpy finished(finder.get(), &FinderWindow::scanFinished);
+    finder->NetworkEdit->setText(QStringLiteral("127.0.0.0/23"));
+    finder->StartScan();
+    ASSERT_TRUE(finder->Scanning());
+
+    context.session.linkTick = PeriodicCheckTick;
+    link.Supervisor().LinkTimerTick();
+    EXPECT_TRUE(FramesWithCode(GetIoStatus).empty()) << "no poll mid-scan";
+    EXPECT_EQ(context.session.linkTick, PeriodicCheckTick) << "the check comes again on the next tick";
+
+    // The probes already running end (the silent module's after its reply wait); no other starts.
+    context.ExchangeBusy = true;
+    QTest::qWait(1300);
+    const int held = finder->Progress->value();
+    QTest::qWait(200);
+    EXPECT_EQ(finder->Progress->value(), held);
+    EXPECT_LT(held, finder->Progress->maximum());
+    EXPECT_TRUE(finder->Scanning());
+    EXPECT_TRUE(finished.isEmpty());
+
+    context.ExchangeBusy = false;
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_TRUE(finder->Status->text().startsWith(QStringLiteral("510 addresses of 127.0.0.0/23 scanned")))
+        << finder->Status->text().toStdString();
+    EXPECT_TRUE(FramesWithCode(GetIoStatus).empty());
+    link.Supervisor().LinkTimerTick();
+    EXPECT_EQ(FramesWithCode(GetIoStatus).size(), 1u) << "the poll once the scan has ended";
+}
+
 TEST_F(Finder, EnterOrADoubleClickLinksTheConsoleToTheModuleOfTheRow)
 {
     LinkUp();
@@ -220,11 +272,20 @@ TEST_F(Finder, EnterOrADoubleClickLinksTheConsoleToTheModuleOfTheRow)
     EXPECT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.1"));
     EXPECT_TRUE(finder->Status->text().startsWith(QStringLiteral("127.0.0.4 cannot be linked: busy")));
 
+    // A style that activates items on a single click: a click only selects, here as anywhere.
+    finder->Table->setStyle(&singleClick);
+    const QRect clicked = finder->Table->visualItemRect(finder->Table->item(RowOf(QStringLiteral("127.0.0.2")), 0));
+    QTest::mouseClick(finder->Table->viewport(), Qt::LeftButton, {}, clicked.center());
+    EXPECT_TRUE(finder->isVisible());
+    EXPECT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.1")) << "a single click links nothing";
+
+    enum class Pick { Return, Enter, DoubleClick };
     const struct {
         int module;
-        bool doubleClick;
+        Pick how;
         const char* modelText;
-    } picks[] = {{10, false, "zQB-AO4K DAC Node"}, {3, true, "Unknow Device??"}};
+    } picks[] = {{10, Pick::Return, "zQB-AO4K DAC Node"}, {3, Pick::DoubleClick, "Unknow Device??"},
+                 {10, Pick::Enter, "zQB-AO4K DAC Node"}};
     for (const auto& pick : picks) {
         const QString address = QStringLiteral("127.0.0.%1").arg(pick.module);
         finder->show();
@@ -232,19 +293,22 @@ TEST_F(Finder, EnterOrADoubleClickLinksTheConsoleToTheModuleOfTheRow)
         ASSERT_GE(row, 0);
         module.ClearFrames();
         At(pick.module).ClearFrames();
-        if (pick.doubleClick) {
+        if (pick.how == Pick::DoubleClick) {
             const QRect cell = finder->Table->visualItemRect(finder->Table->item(row, FinderWindow::LocationColumn));
             QTest::mouseClick(finder->Table->viewport(), Qt::LeftButton, {}, cell.center());
             QTest::mouseDClick(finder->Table->viewport(), Qt::LeftButton, {}, cell.center());
         } else {
             finder->Table->setFocus();
             finder->Table->setCurrentCell(row, 0);
-            QTest::keyClick(finder->Table, Qt::Key_Return);
+            if (pick.how == Pick::Return)
+                QTest::keyClick(finder->Table, Qt::Key_Return);
+            else
+                QTest::keyClick(finder->Table, Qt::Key_Enter, Qt::KeypadModifier);
         }
         EXPECT_FALSE(finder->isVisible()) << address.toStdString();
         EXPECT_EQ(context.session.hostAddress, address);
         EXPECT_EQ(form->Edit2->text(), address);
-        EXPECT_EQ(form->Label4->text(), NotLinkedText) << "the main window waits for the module's link record";
+        EXPECT_EQ(form->Label4->text(), QStringLiteral("Not linked")) << "the main window waits for the module's link record";
         EXPECT_EQ(context.session.linked, 0) << "nor is the console linked before it";
 
         link.Supervisor().LinkTimerTick();

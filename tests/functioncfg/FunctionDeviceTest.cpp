@@ -101,6 +101,9 @@ TEST_F(FunctionOnDevice, FailuresAreBoxedWhereThePressWas)
 {
     ApplyRecord(ExampleRecord());
     const QStringList before = Snapshot();
+    // A silent module is waited for ten times 10 ms here, not the hundred of a real run.
+    transport.SetTiming({500, 10, 10});
+    const auto silent = [](zqbsim::Misbehaviour& b) { b.silent = true; };
     const auto refusing = [](zqbsim::Misbehaviour& b) { b.statusFor[SetFunctionConfig] = 5; };
     const auto badMagic = [](zqbsim::Misbehaviour& b) { b.badMagic = true; };
     const auto noConnection = [](zqbsim::Misbehaviour& b) { b.refuseConnections = true; };
@@ -111,6 +114,10 @@ TEST_F(FunctionOnDevice, FailuresAreBoxedWhereThePressWas)
         const char* box;
         QString panel;
     } cases[] = {
+        // The connection is taken, no answer comes: the box says so at once; the panel is left
+        // to the overdue supervision.
+        {"silent on a write", silent, true, "Function Config write failed,\n    . the device did not answer.", QString()},
+        {"silent on a read", silent, false, "Function Config read failed,\n    . the device did not answer.", QString()},
         {"refused write", refusing, true, "Function Config write failed,\n    . the device refused it (status 5).",
          QStringLiteral("Set Function Cfg. refused (status 5)")},
         {"bad magic on a read", badMagic, false, "Function Config read failed,\n    . the device answered with an invalid reply.",
@@ -133,7 +140,7 @@ TEST_F(FunctionOnDevice, FailuresAreBoxedWhereThePressWas)
         EXPECT_EQ(Snapshot(), before) << c.what;
         EXPECT_FALSE(context.ExchangeBusy);
     }
-    EXPECT_EQ(dialogs.shown.size(), 4u) << "one failure box each, no done box";
+    EXPECT_EQ(dialogs.shown.size(), std::size(cases)) << "one failure box each, no done box";
 }
 
 TEST_F(FunctionOnDevice, ButtonsDoNothingWhileAnExchangeRuns)

@@ -271,7 +271,9 @@ TEST_F(LinkSupervision, TextThatIsNoAddressChangesNothingAndSaysWhy)
     };
     for (const auto& c : cases) {
         display.addressText = QString::fromLatin1(c.typed);
-        dialogs.ExpectMessage(QString::fromLatin1(c.complaint) + AddressFormText, QString(), MessageIcon::Error);
+        dialogs.ExpectMessage(QString::fromLatin1(c.complaint) +
+                                  QStringLiteral("\nDevice IP: four numbers 0\u2013255, for example 192.168.77.1."),
+                              QString(), MessageIcon::Error);
         supervisor.StaticIpClick();
         EXPECT_EQ(context.session.hostAddress, QStringLiteral("127.0.0.1")) << c.typed;
         EXPECT_EQ(context.NetworkPrefix, QStringLiteral("127.0.0.")) << c.typed;

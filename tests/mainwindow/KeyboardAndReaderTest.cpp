@@ -69,6 +69,12 @@ TEST_F(KeyboardAndReader, WindowsOpenOnTheirFirstHarmlessControlWhateverWasUsedL
         {[&] { form->Image4Click(); }, &counter, counter.clearButtons[0], counter.Image2},
         {[&] { form->Image5Click(); }, &function, function.SpeedButton8, function.CheckBox3},
     };
+    // The main window starts on its first control, the setup icon: it only opens a window that
+    // asks before it changes anything.
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_EQ(form->focusWidget(), form->Image1) << (form->focusWidget() ? NameOf(form->focusWidget()).toStdString() : "nothing");
+
     for (const auto& c : cases) {
         WhileOpen(c.open, [&] { c.usedLast->setFocus(); });
         QWidget* focused = nullptr;
@@ -241,15 +247,16 @@ TEST_F(KeyboardAndReader, FunctionBarsReadTheValueTheyShow)
         Qt::Key key;
         int presses;
         const char* shown;
+        int most;  // what the bar reports as its maximum: the most its label can show
     } cases[] = {
-        {function.TrackBar1, function.Label2, Qt::Key_Up, 3, "3 Sec"},
-        {function.TrackBar2, function.Label4, Qt::Key_Up, 10, "10 Sec"},
-        {function.TrackBar8, function.Label10, Qt::Key_Up, 2, "2 Sec"},
-        {function.TrackBar6, function.Label8, Qt::Key_Up, 1, "1 Sec"},
-        {function.TrackBar9, function.Label12, Qt::Key_Up, 4, "4 Sec"},
-        {function.TrackBar7, function.Label9, Qt::Key_Up, 3, "3%"},
-        {function.TrackBar5, function.Label7, Qt::Key_Up, 20, "25%"},  // On starts at its least, 5 %
-        {function.TrackBar3, function.Label5, Qt::Key_Right, 6, "6 Sec"},
+        {function.TrackBar1, function.Label2, Qt::Key_Up, 3, "3 Sec", 10},
+        {function.TrackBar2, function.Label4, Qt::Key_Up, 10, "10 Sec", 10},
+        {function.TrackBar8, function.Label10, Qt::Key_Up, 2, "2 Sec", 10},
+        {function.TrackBar6, function.Label8, Qt::Key_Up, 1, "1 Sec", 10},
+        {function.TrackBar9, function.Label12, Qt::Key_Up, 4, "4 Sec", 10},
+        {function.TrackBar7, function.Label9, Qt::Key_Up, 3, "3%", 100},
+        {function.TrackBar5, function.Label7, Qt::Key_Up, 20, "25%", 100},  // On starts at its least, 5 %
+        {function.TrackBar3, function.Label5, Qt::Key_Right, 6, "6 Sec", 15},
     };
     for (const auto& c : cases) {
         for (QSlider* bar : function.findChildren<QSlider*>()) bar->setValue(bar->orientation() == Qt::Vertical ? bar->maximum() : 0);
@@ -260,7 +267,7 @@ TEST_F(KeyboardAndReader, FunctionBarsReadTheValueTheyShow)
         EXPECT_EQ(value->currentValue().toInt(), c.label->text().remove(QRegularExpression(QStringLiteral("\\D"))).toInt());
         EXPECT_EQ(Reader(c.bar)->text(QAccessible::Value), QString::fromLatin1(c.shown));
         EXPECT_EQ(value->minimumValue().toInt(), 0);
-        EXPECT_EQ(value->maximumValue().toInt(), c.bar->maximum());
+        EXPECT_EQ(value->maximumValue().toInt(), c.most) << c.shown;
     }
     Reader(function.TrackBar1)->valueInterface()->setCurrentValue(7);
     EXPECT_EQ(function.Label2->text(), QStringLiteral("7 Sec"));
@@ -345,19 +352,31 @@ TEST_F(KeyboardAndReader, KeysAreMaskedUntilShownOnPurposeAndAgainAtTheNextOpeni
 TEST_F(KeyboardAndReader, RangeHintsAgreeWithTheRules)
 {
     TForm2& setup = form->SetupWindow();
+    // "least~most", or "Up to most" for a text that must not be empty.
     const auto ends = [](QWidget* input) {
-        const auto match = QRegularExpression(QStringLiteral("(\\d+)~(\\d+)")).match(input->toolTip());
-        return std::pair{match.captured(1).toInt(), match.captured(2).toInt()};
+        const auto range = QRegularExpression(QStringLiteral("(\\d+)~(\\d+)")).match(input->toolTip());
+        if (range.hasMatch()) return std::pair{range.captured(1).toInt(), range.captured(2).toInt()};
+        const auto upTo = QRegularExpression(QStringLiteral("^Up to (\\d+) ")).match(input->toolTip());
+        return std::pair{upTo.hasMatch() ? 1 : 0, upTo.captured(1).toInt()};
     };
     const auto port = [](int n) { std::int32_t v = 0; return !CheckModbusPort(QString::number(n), v); };
     const auto timeout = [](int n) { std::int32_t v = 0; return !CheckIdleTimeout(QString::number(n), v); };
     const auto ssid = [](int n) { return CheckWireless(QString(n, QLatin1Char('s')), QString(), 0).has_value(); };
     const auto key = [](int n) { return CheckWireless(QStringLiteral("s"), QString(n, QLatin1Char('k')), 2).has_value(); };
+    // The web key and the location have their rules in their actions: asked, they confirm first.
+    const auto confirmed = [&](const std::function<ActionOutcome(SettingActions&, const QString&)>& write) {
+        return [&, write](int n) {
+            dialogs.ExpectMessageStartingWith(QString(), MessageAnswer::No);
+            return write(setup.Actions(), QString(n, QLatin1Char('w'))) == ActionOutcome::Declined;
+        };
+    };
+    const auto webKey = confirmed([](SettingActions& a, const QString& t) { return a.WriteWebKey(t); });
+    const auto location = confirmed([](SettingActions& a, const QString& t) { return a.WriteLocation(t); });
     const struct {
         QWidget* input;
         std::function<bool(int)> accepts;
-    } cases[] = {{setup.Edit7, port}, {setup.Edit11, timeout}, {setup.Edit1, ssid}, {setup.Edit3, ssid},
-                 {setup.Edit2, key},  {setup.Edit4, key}};
+    } cases[] = {{setup.Edit7, port}, {setup.Edit11, timeout}, {setup.Edit1, ssid},  {setup.Edit3, ssid},
+                 {setup.Edit2, key},  {setup.Edit4, key},      {setup.Edit6, webKey}, {setup.Edit5, location}};
     for (const auto& c : cases) {
         const auto [least, most] = ends(c.input);
         ASSERT_LT(least, most) << NameOf(c.input).toStdString() << ": " << c.input->toolTip().toStdString();
@@ -378,12 +397,35 @@ TEST_F(KeyboardAndReader, FocusedIconsShowAClearFrame)
                 dots += picture.pixelColor(x, y) == LookColour::Highlight ? 1 : 0;
         return dots;
     };
-    for (QWidget* icon : std::initializer_list<QWidget*>{form->Image1, form->Image2, form->Image5}) {
-        form->Edit2->setFocus();
-        EXPECT_EQ(frameDots(icon), 0);
-        icon->setFocus();
-        ASSERT_TRUE(icon->hasFocus());
-        EXPECT_GE(frameDots(icon), 3 * icon->width()) << NameOf(icon).toStdString();
+    TForm2& setup = form->SetupWindow();
+    TForm3& counter = form->CounterWindow();
+    const std::function<void()> inMainWindow = [] {};
+    const std::function<void()> openSetup = [&] { form->Image1Click(); };
+    const std::function<void()> openCounter = [&] { form->Image4Click(); };
+    const struct {
+        const std::function<void()>& open;
+        QWidget* icon;
+        QWidget* elsewhere;
+    } cases[] = {
+        {inMainWindow, form->Image1, form->Edit2}, {inMainWindow, form->Image2, form->Edit2},
+        {inMainWindow, form->Image5, form->Edit2}, {openSetup, setup.Image2, setup.Edit1},  // an apply button
+        {openSetup, setup.Image5, setup.Edit1},    {openSetup, setup.Image7, setup.Edit1},  // picture buttons
+        {openSetup, setup.Image8, setup.Edit1},    {openCounter, counter.Image2, counter.clearButtons[0]},
+    };
+    for (const auto& c : cases) {
+        const auto look = [&] {
+            c.icon->window()->activateWindow();
+            QTRY_VERIFY_WITH_TIMEOUT(c.icon->window()->isActiveWindow(), 1000);
+            c.elsewhere->setFocus();
+            EXPECT_EQ(frameDots(c.icon), 0) << NameOf(c.icon).toStdString();
+            c.icon->setFocus();
+            ASSERT_TRUE(c.icon->hasFocus()) << NameOf(c.icon).toStdString();
+            EXPECT_GE(frameDots(c.icon), 3 * c.icon->width()) << NameOf(c.icon).toStdString();
+        };
+        if (&c.open == &inMainWindow)
+            look();
+        else
+            WhileOpen(c.open, look);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "support/CaptionFit.h"
+#include "mainwindow/LinkFreshness.h"
 #include "mainwindow/MainWindowRig.h"
 #include "setup/Setup.h"
 
@@ -109,39 +110,129 @@ TEST_F(MainWindow, LinkingShowsTheModuleAndEnablesItsControls)
     EXPECT_EQ(io.Shape2->Fill(), io.colours.offFill);
 }
 
-// While nothing is linked the status box says so, and what an earlier link reported stays
-// readable but greyed until a new link record arrives.
+// While nothing is linked, or the linked module does not answer, the status box says so, and
+// what an earlier link reported stays readable but greyed: the values a poll brings until the
+// module answers again, those of the link record until a new one arrives.
 TEST_F(MainWindow, SaysWhenNothingIsLinkedAndGreysWhatAnEarlierLinkReported)
 {
+    // Greyed, and so told to a screen reader.
+    const auto greyed = [](const QWidget* value) {
+        return value->accessibleDescription() == QStringLiteral("From an earlier link") &&
+               value->palette().color(QPalette::WindowText) == QColor(96, 96, 96);
+    };
+    const auto stale = [&] {
+        QStringList shown;
+        if (greyed(form->Label4)) shown << "model";
+        if (greyed(form->Label5)) shown << "location";
+        if (form->StatusBar1->PanelStale(0)) shown << "MAC";
+        if (form->StatusBar2->PanelStale(1)) shown << "firmware";
+        if (form->StatusBar1->PanelStale(1)) shown << "address";
+        if (greyed(form->Label12)) shown << "signal";
+        DigitalIoPanel& io = form->DigitalIo();
+        if (io.Shape6->IsStale() && io.Shape2->IsStale() && io.Shape1->IsStale() &&
+            io.Shape6->accessibleDescription() == QStringLiteral("From an earlier link"))
+            shown << "lamps";
+        return shown;
+    };
+    const auto relink = [&] {
+        link.Supervisor().RequestLink();
+        link.Supervisor().LinkTimerTick();
+        ASSERT_EQ(context.session.linked, 1);
+    };
+    // The link timer's periodic check, until it has polled (a poll left unanswered is given up
+    // by the check after it).
+    const auto poll = [&] {
+        for (int check = 0; check < 2; ++check) {
+            const bool polls = context.session.commandInFlight == 0;
+            context.session.linkTick = PeriodicCheckTick;
+            link.Supervisor().LinkTimerTick();
+            if (polls) return;
+        }
+    };
+    link.Transport().SetTiming({500, 10, 10});  // a silent module is waited for briefly
+
     StartModule();
+    const std::uint16_t port = module.Port();
     module.Stop();  // nothing listens at the module's address
     form->FormActivate();
     link.Supervisor().LinkTimerTick();
     EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Connect Timeout"));
-    EXPECT_EQ(form->Label4->text(), NotLinkedText);
-    EXPECT_EQ(TextColour(form->Label4), QColor(255, 0, 0));
-
-    const auto stale = [&] { return std::pair{form->StatusBar1->PanelStale(0), form->StatusBar2->PanelStale(1)}; };
-    ASSERT_TRUE(module.Start(context.session.hostPort));
-    link.Supervisor().RequestLink();
-    link.Supervisor().LinkTimerTick();
-    ASSERT_EQ(context.session.linked, 1);
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("Not linked"));
+    EXPECT_EQ(TextColour(form->Label4), QColor(192, 0, 0));
+    EXPECT_EQ(stale(), (QStringList{"MAC", "firmware", "address"})) << "the no-module look shows no signal and no lamps";
+    ASSERT_TRUE(module.Start(port));
+    relink();
     const QString mac = form->StatusBar1->PanelText(0);
     EXPECT_TRUE(mac.startsWith(QStringLiteral("Dev MAC: ")));
-    EXPECT_EQ(stale(), std::pair(false, false));
+    EXPECT_EQ(stale(), QStringList{});
 
     const auto network = hostBackend.interfaces;
-    hostBackend.interfaces.clear();
-    link.Supervisor().PrepareLink();
-    EXPECT_EQ(form->Label4->text(), QStringLiteral("Device not found!!"));
-    EXPECT_EQ(stale(), std::pair(true, true));
-    EXPECT_EQ(form->StatusBar1->PanelText(0), mac) << "kept, greyed";
+    const auto adapters = hostBackend.adapters;
+    zqbsim::Misbehaviour silent;
+    silent.silent = true;
+    const struct {
+        const char* what;
+        std::function<void()> lose;
+        std::function<void()> comeBack;  // the network or the module is back; no link record yet
+        const char* label4;
+        QColor colour;
+        QStringList greyed;
+        QStringList greyedBeforeTheRecord;
+    } cases[] = {
+        {"network lost", [&] { hostBackend.interfaces.clear(); link.Supervisor().PrepareLink(); },
+         [&] { hostBackend.interfaces = network; }, "Device not found!!", QColor(255, 0, 0),
+         {"MAC", "firmware", "address"}, {"MAC", "firmware", "address"}},
+        {"several networks", [&] { hostBackend.AddWifi("127.0.0.6"); link.Supervisor().PrepareLink(); },
+         [&] {
+             hostBackend.interfaces = network;
+             hostBackend.adapters = adapters;
+         },
+         "Same multiple IP found!!", QColor(255, 0, 0),
+         {"MAC", "firmware", "address", "signal", "lamps"}, {"MAC", "firmware", "address", "signal", "lamps"}},
+        {"module stopped, network kept", [&] { module.Stop(); poll(); },
+         [&] { ASSERT_TRUE(module.Start(port)); poll(); }, "Not linked", QColor(192, 0, 0),
+         {"location", "MAC", "firmware", "address", "signal", "lamps"}, {"model", "location", "MAC", "firmware"}},
+        {"module silent, network kept", [&] { module.SetBehaviour(silent); poll(); },
+         [&] { module.SetBehaviour({}); poll(); }, "Not linked", QColor(192, 0, 0),
+         {"location", "MAC", "firmware", "address", "signal", "lamps"}, {"model", "location", "MAC", "firmware"}},
+    };
+    for (const auto& c : cases) {
+        c.lose();
+        EXPECT_EQ(form->Label4->text(), QString::fromLatin1(c.label4)) << c.what;
+        EXPECT_EQ(TextColour(form->Label4), c.colour) << c.what;
+        EXPECT_EQ(stale(), c.greyed) << c.what;
+        EXPECT_EQ(form->StatusBar1->PanelText(0), mac) << c.what << ": kept, greyed";
+        c.comeBack();
+        EXPECT_EQ(stale(), c.greyedBeforeTheRecord) << c.what << ": until the record comes";
+        relink();
+        EXPECT_EQ(form->Label4->text(), QStringLiteral("zQB-AO4K DAC Node")) << c.what;
+        EXPECT_EQ(TextColour(form->Label4), QColor(0, 0, 128)) << c.what;
+        EXPECT_EQ(stale(), QStringList{}) << c.what << ": current again with a new link record";
+    }
+}
 
-    hostBackend.interfaces = network;
-    link.Supervisor().RequestLink();
-    EXPECT_EQ(stale(), std::pair(true, true)) << "until the record comes";
-    link.Supervisor().LinkTimerTick();
-    EXPECT_EQ(stale(), std::pair(false, false));
+// Which outcomes make the shown values current again, and which stale: a refusal is an answer,
+// while a restart's missing answer says nothing of the module.
+TEST(LinkFreshnessOf, OutcomesOfTheModule)
+{
+    const struct {
+        Outcome outcome;
+        bool linked;
+        Freshness freshness;
+    } cases[] = {
+        {Outcome::Done(GetLink), true, Freshness::Linked},
+        {Outcome::Done(GetIoStatus), true, Freshness::Answered},
+        {Outcome::RefusedWith(SetDo, 3), true, Freshness::Answered},
+        {Outcome::NotReached(GetIoStatus, Unreached::NoConnection), true, Freshness::Silent},
+        {Outcome::NotReached(SetAnalog, Unreached::NoNetwork), false, Freshness::Silent},
+        {Outcome::Silent(GetIoStatus), true, Freshness::Silent},
+        {Outcome::Invalid(GetLink, ReplyFault::OtherAddress), false, Freshness::Silent},
+        {Outcome::Silent(SetWifiMode), true, Freshness::Unchanged},
+        {Outcome::BusyBecause(GetIoStatus, BusyWith::OtherProgram), true, Freshness::Unchanged},
+        {Outcome::BadInput(QStringLiteral("Location"), QStringLiteral("too long")), true, Freshness::Unchanged},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FreshnessAfter(c.outcome, c.linked), c.freshness) << DescribeOutcome(c.outcome).toStdString();
 }
 
 TEST_F(MainWindow, ModuleAnsweringForAnotherAddressEnablesControlsButKeepsTheLocation)

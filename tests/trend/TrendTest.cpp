@@ -176,18 +176,23 @@ TEST(TrendChartDrawing, NoLineCrossesALostLink)
 // A console polling its module on the link timer, with the trend recording from its outcomes.
 class TrendRun : public MainWindowRig {
 protected:
-    TrendRun()
+    void SetUp() override
     {
         StartModule();
         ExpectOutcome(Outcome::Done(GetLink), [this] { LinkUp(); });
     }
 
-    // Runs `step`; where the console did not record the outcome itself, records the one expected.
+    // Runs `step`, which records exactly one outcome, the one expected: the trend is drawn from
+    // what the console records, so a step that records none or another would draw a wrong trend.
     void ExpectOutcome(const Outcome& expected, const std::function<void()>& step)
     {
         const std::size_t before = context.outcomes.Size();
         step();
-        if (context.outcomes.Size() == before) context.outcomes.Record(expected);
+        ASSERT_EQ(context.outcomes.Size(), before + 1) << DescribeOutcome(expected).toStdString();
+        const Outcome recorded = context.outcomes.Last(1).front().outcome;
+        EXPECT_EQ(recorded.kind, expected.kind) << DescribeOutcome(recorded).toStdString();
+        EXPECT_EQ(recorded.command, expected.command) << DescribeOutcome(recorded).toStdString();
+        EXPECT_EQ(recorded.unreached, expected.unreached) << DescribeOutcome(recorded).toStdString();
     }
 
     // One periodic check of the link timer: the I/O poll.
@@ -278,6 +283,7 @@ TEST_F(TrendRun, PausedTheChartHoldsStillWhileTheHistoryGoesOn)
 {
     TrendWindow window(recorder.History(), context, dialogs);
     window.show();
+    module.ClearFrames();
     const qint64 shownEnd = window.Chart->EndMs();
     QTest::mouseClick(window.PauseButton, Qt::LeftButton);
     ASSERT_TRUE(window.Paused());
@@ -296,6 +302,13 @@ TEST_F(TrendRun, PausedTheChartHoldsStillWhileTheHistoryGoesOn)
     EXPECT_TRUE(window.Summary->text().contains(QStringLiteral("DAC code 4095 (10.000V), DI0 off, DI1 off, DO on, Signal -60 dBm")))
         << window.Summary->text().toStdString();
     EXPECT_EQ(window.Chart->accessibleDescription(), window.Summary->text());
+
+    // The window draws what the polls brought: over its clock's ticks it asks the module nothing.
+    Poll(Outcome::Done(GetIoStatus));
+    QTest::qWait(1200);
+    QStringList frames;
+    for (const QByteArray& frame : module.Frames()) frames << QString::fromStdString(HexText(frame));
+    EXPECT_EQ(frames, (QStringList{"5A 35 77 A5 D8", "5A 35 77 A5 D8"}));
 }
 
 }  // namespace

@@ -323,7 +323,11 @@ TEST_F(ReplyHandling, CutShortLinkRecordChangesNothing)
     const QString firmware = display.PanelText(StatusPanel::Firmware);
     context.session.linked = 0;
 
-    for (const int cut : {17, 120, 505}) {
+    const struct {
+        int cut;
+        const char* detail;
+    } cuts[] = {{17, "cut short (17 of 506 bytes)"}, {120, "cut short (120 of 506 bytes)"}, {505, "cut short (505 of 506 bytes)"}};
+    for (const auto& [cut, detail] : cuts) {
         zqbsim::Misbehaviour split;
         split.splitPieces = {cut};
         split.pieceDelayMs = 40;
@@ -340,7 +344,7 @@ TEST_F(ReplyHandling, CutShortLinkRecordChangesNothing)
         EXPECT_EQ(context.session.deviceConfigRecord, before.deviceConfigRecord) << cut;
         EXPECT_EQ(display.PanelText(StatusPanel::Firmware), firmware) << cut;
         EXPECT_EQ(display.Message(), QStringLiteral("Get Link invalid reply")) << cut;
-        EXPECT_TRUE(display.details[StatusPanel::Message].contains(QStringLiteral("cut short (%1 of 506 bytes)").arg(cut)))
+        EXPECT_TRUE(display.details[StatusPanel::Message].contains(QLatin1String(detail)))
             << display.details[StatusPanel::Message].toStdString();
     }
 }

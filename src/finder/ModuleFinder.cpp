@@ -31,7 +31,7 @@ FinderPlan PlanModuleNetworks(HostNetworkBackend& backend, const QString& module
     if (const std::optional<ScanRange> host = HostScanRange(backend, moduleAddress, countWired, problem)) AddRange(plan, *host);
     if (givenAddress) {
         if (const std::optional<std::uint32_t> given = ParseDottedDecimal(*givenAddress))
-            AddRange(plan, ScanRange{*given & 0xFFFFFF00u, 24});
+            AddRange(plan, ModuleNetworkRange(*given));
     }
     if (plan.ranges.empty()) plan.problem = problem;
     return plan;

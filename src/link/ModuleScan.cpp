@@ -85,8 +85,10 @@ std::optional<ScanRange> HostScanRange(HostNetworkBackend& backend, const QStrin
                            countWired ? QString() : QStringLiteral("Wi-Fi "), prefix, prefix + QStringLiteral("0/24"));
         return std::nullopt;
     }
-    return ScanRange{*address & 0xFFFFFF00u, 24};
+    return ModuleNetworkRange(*address);
 }
+
+ScanRange ModuleNetworkRange(std::uint32_t address) { return ScanRange{ModuleNetworkOf(address), ModuleNetworkBits}; }
 
 struct ModuleScanner::Probe {
     ScanProbe result;

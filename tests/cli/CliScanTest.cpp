@@ -103,6 +103,22 @@ TEST_F(CliScan, OtherModelsAreListedBusyAndBrokenOnesSaidOnStandardError)
     EXPECT_EQ(plain.out, QStringLiteral("127.0.0.8  zQB-AO4K DAC Node (184)  V01.10  00:1E:C0:12:34:08  %2 %1 \u2407\n"));
 }
 
+// The scanner keeps to loopback on its own, whoever hands it the addresses: one beyond it is
+// never tried and counts as refused, while the rest are scanned. The address is 0.0.0.0, which
+// the system would connect on this PC (to the module listening on 127.0.0.1), never beyond it.
+TEST_F(CliScan, AnAddressBeyondLoopbackIsNeverTried)
+{
+    ASSERT_TRUE(module.Start(At(2).Port()));
+    ScanOptions options;
+    options.port = At(2).Port();
+    const std::vector<ScanProbe> probes = ScanAddressesForModules({0x00000000u, 0x7F000002u}, options);
+    ASSERT_EQ(probes.size(), 2u);
+    EXPECT_EQ(probes[0].outcome, ScanProbe::Outcome::NoConnection);
+    EXPECT_TRUE(probes[0].reply.isEmpty());
+    EXPECT_EQ(module.ConnectionCount(), 0) << "0.0.0.0 was tried";
+    EXPECT_EQ(probes[1].outcome, ScanProbe::Outcome::Answered);
+}
+
 // The host check's prefix and the scan's range are one rule: the first three numbers.
 TEST(ModuleNetworks, ThePrefixAndTheRangeAreTheFirstThreeNumbers)
 {

@@ -103,17 +103,9 @@ std::optional<FoundModule> FoundFromProbe(const ScanProbe& probe)
 
 bool LinkConsoleTo(ModuleLink& link, const QString& address, std::uint16_t port)
 {
-    SessionContext& context = link.Context();
-    if (context.ExchangeBusy) return false;
-    const std::uint16_t formerPort = context.session.hostPort;
-    context.session.hostPort = port;
+    if (link.Context().ExchangeBusy) return false;
     link.Display().SetAddressText(address);
-    link.Supervisor().StaticIpClick();
-    if (context.session.hostAddress != address) {
-        context.session.hostPort = formerPort;
-        return false;
-    }
-    return true;
+    return link.Supervisor().StaticIpClickAt(port);
 }
 
 }  // namespace zqb

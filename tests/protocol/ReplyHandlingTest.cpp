@@ -132,7 +132,7 @@ TEST_F(ReplyHandling, LinkRecordFromAnotherAddressShowsOnlyTheModel)
     EXPECT_EQ(context.session.commandInFlight, 0);
 
     // The text comparison is exact: a typed address with a leading zero never links.
-    context.session.hostAddress = QStringLiteral("127.000.0.1");
+    link.AimAt(QStringLiteral("127.000.0.1"), context.session.hostPort);
     Handle(GetLink, LinkRecord());
     EXPECT_EQ(context.session.linked, 0);
 }

@@ -72,7 +72,7 @@ TEST_F(Transport, RefusedConnectShowsConnectTimeoutAndTheNextGoodConnectClearsOn
 
 TEST_F(Transport, AddressesOutsideLoopbackAreNeverContactedUnderTest)
 {
-    context.session.hostAddress = QStringLiteral("192.168.77.1");
+    link.AimAt(QStringLiteral("192.168.77.1"), DefaultHostPort);
     SendGetIoStatus();
     EXPECT_EQ(display.Message(), ConnectTimeoutText);
 }

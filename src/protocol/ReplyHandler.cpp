@@ -162,8 +162,6 @@ void ReplyHandler::TakeLinkRecord(const LinkRecord& r)
         s.doMask = 1;
         s.diMask = 3;
         s.modelKnown = 1;
-        s.deviceConfigRecord = *r.configRecord;
-        s.deviceConfigRecordValid = 1;
     }
     display_.SetModelText(r.ModelName());
 
@@ -175,6 +173,11 @@ void ReplyHandler::TakeLinkRecord(const LinkRecord& r)
         return;
     }
 
+    // Only the module asked for holds the settings a later write goes back over.
+    if (r.configRecord) {
+        s.deviceConfigRecord = *r.configRecord;
+        s.deviceConfigRecordValid = 1;
+    }
     display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Dev MAC: ") + r.MacText());
     s.modbusIdleTimeout = r.modbusIdleTimeout;
     s.locationText = r.location;

@@ -124,7 +124,8 @@ TEST_F(ReplyHandling, LinkRecordFromAnotherAddressShowsOnlyTheModel)
     EXPECT_EQ(display.modelText, QStringLiteral("zQB-AO4K DAC Node"));
     EXPECT_EQ(display.PanelText(StatusPanel::LinkState), QStringLiteral("Reports IP: 127.0.0.2"))
         << "not linked, and said so";
-    EXPECT_EQ(context.session.deviceConfigRecord[0], 255) << "the configuration copy is taken before the address check";
+    EXPECT_EQ(context.session.deviceConfigRecord, DeviceConfigRecord{}) << "another module's settings are not taken";
+    EXPECT_EQ(context.session.deviceConfigRecordValid, 0);
     EXPECT_EQ(context.session.linked, 0);
     EXPECT_EQ(display.locationText, QString());
     EXPECT_EQ(context.session.modbusPort, 502);

@@ -127,5 +127,51 @@ TEST_F(SettingsFileWrites, NoWriteUntilAWholeRecordCame)
     EXPECT_EQ(module.Files().count(SettingsFileName), 0u);
 }
 
+// Once a reset frame went out at all, whatever the module made of it, its settings may be the
+// defaults: no settings file goes out until a whole link record of the module asked for came. A
+// reset that never left the PC changes nothing.
+TEST_F(SettingsFileWrites, AResetThatWentOutStopsWritesUntilTheModuleSentItsRecord)
+{
+    StartModule();
+    const struct {
+        const char* what;
+        std::function<void(zqbsim::Misbehaviour&)> misbehave;
+        OutcomeKind reset;
+        bool wentOut;
+    } cases[] = {
+        {"acknowledged", [](auto&) {}, OutcomeKind::Delivered, true},
+        {"refused", [](auto& b) { b.statusFor[ClearFlashConfig] = 3; }, OutcomeKind::Refused, true},
+        {"answered with a bad magic", [](auto& b) { b.badMagicFor = {ClearFlashConfig}; }, OutcomeKind::InvalidReply, true},
+        {"closed without a reply", [](auto& b) { b.closeWithoutReply = true; }, OutcomeKind::Delivered, true},
+        {"never connected", [](auto& b) { b.refuseConnections = true; }, OutcomeKind::Unreachable, false},
+    };
+    for (const auto& c : cases) {
+        module.SetBehaviour({});
+        ExchangeGetLink();
+        ASSERT_EQ(context.session.deviceConfigRecordValid, 1) << c.what;
+        zqbsim::Misbehaviour b;
+        c.misbehave(b);
+        module.SetBehaviour(b);
+        EXPECT_EQ(link.Settings().SendClearFlashConfig().kind, c.reset) << c.what;
+        module.SetBehaviour({});
+        module.ClearFrames();
+        DeviceConfigRecord patched = context.session.deviceConfigRecord;
+        PatchLocation(patched, "After reset");
+        if (!c.wentOut) {
+            EXPECT_TRUE(link.Settings().WriteRecord(patched).Ok()) << c.what;
+            continue;
+        }
+        EXPECT_EQ(link.Settings().WriteRecord(patched).kind, OutcomeKind::NotReadYet) << c.what;
+        EXPECT_TRUE(module.Frames().empty()) << c.what << ": nothing goes out over the defaults";
+        // A record from a module that reports another address is not this module's.
+        module.Update([](zqbsim::ModuleState& s) { s.reportedAddress = {127, 0, 0, 2}; });
+        ExchangeGetLink();
+        EXPECT_EQ(link.Settings().WriteRecord(patched).kind, OutcomeKind::NotReadYet) << c.what;
+        module.Update([](zqbsim::ModuleState& s) { s.reportedAddress = {127, 0, 0, 1}; });
+        ExchangeGetLink();
+        EXPECT_TRUE(link.Settings().WriteRecord(patched).Ok()) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace zqb::test

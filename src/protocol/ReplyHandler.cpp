@@ -314,9 +314,18 @@ void ReplyHandler::OverdueTick()
             ++s.checksumRetries;
             // Said before the re-issue, whose answer brings the verdict that must stay on show.
             display_.SetPanelText(StatusPanel::Message, QStringLiteral("Retry transfer %1").arg(s.checksumRetries));
-            ReissueCommand();
+            const Outcome asked = RequestImageChecksum(context_, transport_);
+            if (asked.kind == OutcomeKind::Unreachable || asked.kind == OutcomeKind::CutShort) {
+                // The transport gave the command up; the check still waits for its verdict, and
+                // a module that cannot be reached gets no more chances than a silent one.
+                s.commandInFlight = GetImageChecksum;
+                s.replyOverdue = 1;
+                checkMiss_ = asked;
+            } else {
+                checkMiss_ = Outcome::Silent(GetImageChecksum);
+            }
         } else {
-            EndImageCheck(Outcome::Silent(GetImageChecksum), RetryTimeoutText);
+            EndImageCheck(checkMiss_, RetryTimeoutText);
         }
         return;
     }

@@ -5,6 +5,7 @@
 #include "protocol/AnsiText.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
+#include "protocol/PeopleText.h"
 #include "protocol/ReplyRules.h"
 
 namespace zqb {
@@ -17,10 +18,10 @@ QString HexByte(std::uint8_t value) { return QStringLiteral("%1").arg(value, 2, 
 
 QString RefusalText(std::uint8_t code, std::uint8_t status)
 {
-    return QStringLiteral("%1 refused (status %2)").arg(CommandName(code)).arg(status);
+    return Said(QStringLiteral("%1 refused (status %2)").arg(CommandName(code)).arg(status));
 }
 
-QString InvalidReplyText(std::uint8_t code) { return CommandName(code) + QStringLiteral(" invalid reply"); }
+QString InvalidReplyText(std::uint8_t code) { return Said(CommandName(code) + QStringLiteral(" invalid reply")); }
 
 ReplyHandler::ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport, LinkGate& link)
     : context_(context), display_(display), transport_(transport), link_(link)

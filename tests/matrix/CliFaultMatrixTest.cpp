@@ -14,6 +14,7 @@
 #include "functioncfg/FunctionFile.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/PeopleText.h"
+#include "support/StrayPoll.h"
 
 namespace zqb::cli::test {
 namespace {
@@ -112,6 +113,8 @@ struct Fault {
     // Meets the command's own exchange after a good link: success only where the command may do
     // without what the fault takes away.
     std::function<bool(std::uint8_t code)> successAllowed;
+    // Another program of this PC polls between each announcement and its data.
+    bool strayPoll = false;
 };
 
 // Every text worded for people, turned round: nothing zqb decides may change with what a text says.
@@ -180,6 +183,10 @@ TEST_F(CliFaultMatrix, EveryCommandAgainstEveryFault)
          [&maySkipReply](Code c) { return maySkipReply.count(c) > 0; }},
         {"its own command answered invalidly", [](M& b, S&, Code c) { b.badMagicFor = {c}; }, false, false,
          [](Code c) { return c == zqb::ResetModule; }},
+        // The module takes the next connection after an announcement as the data: the lock keeps
+        // the other program's poll off it, and every command goes through.
+        {"a poll of another program between announcement and data", [](M&, S&, Code) {}, false, false,
+         [](Code) { return true; }, true},
     };
 
     int cells = 0;
@@ -201,8 +208,15 @@ TEST_F(CliFaultMatrix, EveryCommandAgainstEveryFault)
                 if (fault.vanishes) vanish.start(40);
                 std::optional<TextTurn> turn;
                 if (turnedTexts) turn.emplace(&Turned);
+                std::optional<zqb::test::StrayPoll> stray;
+                if (fault.strayPoll) stray.emplace(*module, lockDir.path().toStdString());
                 const CliRun run = Run(command.arguments);
                 turn.reset();
+                if (stray) {
+                    stray->Stop();
+                    EXPECT_EQ(stray->GotIn(), 0) << "a poll reached the module between announcement and data";
+                    EXPECT_EQ(stray->MetAnAnnouncement(), !command.file.isEmpty());
+                }
                 vanish.stop();
                 return run;
             };
@@ -243,7 +257,7 @@ TEST_F(CliFaultMatrix, EveryCommandAgainstEveryFault)
             ++cells;
         }
     }
-    EXPECT_EQ(cells, 19 * 15);
+    EXPECT_EQ(cells, 19 * 16);
 }
 
 }  // namespace

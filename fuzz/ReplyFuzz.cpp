@@ -123,6 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(handled.linked == before.linked);
             FUZZ_CHECK(handled.locationText == before.locationText && handled.apSsid == before.apSsid);
             FUZZ_CHECK(handled.functionRecord == before.functionRecord);
+            FUZZ_CHECK(handled.deviceConfigRecord == before.deviceConfigRecord &&
+                       handled.deviceConfigRecordValid == before.deviceConfigRecordValid);
         } else if (linkRecord) {
             FUZZ_CHECK(handled.linked == 1);
         }

@@ -68,7 +68,10 @@ struct ModuleState {
     int flashClearCount = 0;
 };
 
-// A file written through the announcement + raw data connection.
+// A file written through the announcement + raw data connection. As the module does, the
+// simulator takes the next connection after an announcement as the file's data, whoever opens it
+// and whatever it sends (a poll of another program included); this is how it always behaves, not
+// a misbehaviour to ask for.
 struct StoredFile {
     QByteArray data;
     std::uint32_t announcedLength = 0;

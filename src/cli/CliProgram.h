@@ -25,8 +25,6 @@ struct CliServices {
     const std::atomic<bool>* stop = nullptr;
     // The window's transfer timer, which re-issues an unanswered firmware checksum request.
     int firmwareTickMs = 100;
-    // Tests only: passes every text the cores show through a display of the test's own.
-    std::function<std::unique_ptr<DeviceDisplay>(DeviceDisplay&)> wrapDisplay;
 };
 
 // Runs one command line (the arguments after the program's name; `raw`, when given, their bytes

@@ -2,6 +2,8 @@
 
 #include <QJsonDocument>
 
+#include "protocol/PeopleText.h"
+
 namespace zqb::cli {
 
 void Output::Result(const QString& plain, const QJsonObject& object)
@@ -10,13 +12,13 @@ void Output::Result(const QString& plain, const QJsonObject& object)
         terminal_.WriteOut(QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
         return;
     }
-    QByteArray bytes = plain.toUtf8();
+    QByteArray bytes = Said(plain).toUtf8();
     if (!bytes.endsWith('\n')) bytes += '\n';
     terminal_.WriteOut(bytes);
 }
 
-void Output::Message(const QString& text) { terminal_.WriteErr(QByteArrayLiteral("zqb: ") + text.toUtf8() + '\n'); }
+void Output::Message(const QString& text) { terminal_.WriteErr(QByteArrayLiteral("zqb: ") + Said(text).toUtf8() + '\n'); }
 
-void Output::Raw(const QString& text) { terminal_.WriteErr(text.toUtf8()); }
+void Output::Raw(const QString& text) { terminal_.WriteErr(Said(text).toUtf8()); }
 
 }  // namespace zqb::cli

@@ -3,6 +3,7 @@
 #include "protocol/CommandCodes.h"
 #include "protocol/Ipv4Text.h"
 #include "protocol/LinkRecord.h"
+#include "protocol/PeopleText.h"
 #include "protocol/ReplyHandler.h"
 
 namespace zqb::cli {
@@ -29,7 +30,9 @@ int ExitStatusFor(const Outcome& outcome)
     return ExitRefused;
 }
 
-QString Explain(const Outcome& o, const QString& module, int replyWaitMs)
+namespace {
+
+QString Explanation(const Outcome& o, const QString& module, int replyWaitMs)
 {
     const QString name = CommandName(o.command);
     switch (o.kind) {
@@ -77,5 +80,9 @@ QString Explain(const Outcome& o, const QString& module, int replyWaitMs)
     }
     return DescribeOutcome(o);
 }
+
+}  // namespace
+
+QString Explain(const Outcome& o, const QString& module, int replyWaitMs) { return Said(Explanation(o, module, replyWaitMs)); }
 
 }  // namespace zqb::cli

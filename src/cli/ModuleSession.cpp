@@ -32,10 +32,7 @@ ModuleSession::ModuleSession(const Invocation& invocation, CliServices& services
       display_(link_.Context()),
       progress_(output)
 {
-    // A test may pass every text on its way through a filter of its own: nothing zqb decides may
-    // change with them.
-    shownDisplay_ = services.wrapDisplay ? services.wrapDisplay(display_) : nullptr;
-    link_.ShowOn(shownDisplay_ ? *shownDisplay_ : static_cast<DeviceDisplay&>(display_));
+    link_.ShowOn(display_);
     link_.ShowProgressOn(progress_);
     // The link record brings the module's function into the controls, as into the window.
     display_.ShowFunctionOn(&function_);

@@ -69,7 +69,6 @@ private:
     CliDialogs dialogs_;
     ModuleLink link_;
     CliDisplay display_;
-    std::unique_ptr<DeviceDisplay> shownDisplay_;
     FunctionModel function_;
     ProgressBar progress_;
 };

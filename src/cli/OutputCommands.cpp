@@ -5,6 +5,7 @@
 #include "cli/LinkReport.h"
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
+#include "protocol/ModuleReadings.h"
 
 namespace zqb::cli {
 
@@ -28,23 +29,23 @@ int SetDoCommand(ModuleSession& m)
 {
     if (const Outcome linked = m.Link(); !linked.Ok()) return m.Finish(linked);
     const std::uint8_t level = m.Request().doOn ? 1 : 0;
-    if (const Outcome sent = m.Exchange(SetDo, [level](CommandFrame& f) { return BuildSetDo(f, 1, level); }); !sent.Ok())
-        return m.Finish(sent);
-    const DeviceSession& s = m.Session();
-    const bool out = (s.doState & 1) != 0;
-    if (const Outcome differs = JudgeSetDo(m.Request().doOn, s.doState); !differs.Ok())
+    const Result<IoBits> set = SetDigitalOutput(m.Context(), m.Wiring().Transport(), 1, level);
+    if (!set.Ok()) return m.Finish(set.outcome);
+    const std::uint8_t di = set.value.diBits;
+    const bool out = (set.value.doBits & 1) != 0;
+    if (const Outcome differs = JudgeSetDo(m.Request().doOn, set.value.doBits); !differs.Ok())
         return m.Finish(differs, QStringLiteral("DO %1").arg(OnOff(m.Request().doOn)));
     QJsonObject json = m.Heading(QStringLiteral("do"));
     json.insert(QStringLiteral("do"), out);
-    json.insert(QStringLiteral("di"), QJsonArray{(s.diState & 1) != 0, (s.diState & 2) != 0});
-    m.Out().Result(QStringLiteral("DO %1 (DI0 %2, DI1 %3)").arg(OnOff(out), OnOff(s.diState & 1), OnOff(s.diState & 2)), json);
+    json.insert(QStringLiteral("di"), QJsonArray{(di & 1) != 0, (di & 2) != 0});
+    m.Out().Result(QStringLiteral("DO %1 (DI0 %2, DI1 %3)").arg(OnOff(out), OnOff(di & 1), OnOff(di & 2)), json);
     return ExitDone;
 }
 
 int SetAnalogCommand(ModuleSession& m)
 {
     if (const Outcome linked = m.Link(); !linked.Ok()) return m.Finish(linked);
-    const bool fourToTwenty = m.Session().fourToTwenty != 0;
+    const bool fourToTwenty = m.record->fourToTwenty;
     const Result<std::int32_t> code = AnalogCode(m.Request().analog, fourToTwenty);
     if (!code.Ok()) return m.Finish(code.outcome);
     if (const Outcome sent = SendAnalog(m, code.value); !sent.Ok()) return m.Finish(sent);
@@ -60,10 +61,9 @@ int SetRangeCommand(ModuleSession& m)
     if (const Outcome linked = m.Link(); !linked.Ok()) return m.Finish(linked);
     const bool fourToTwenty = m.Request().fourToTwenty;
     // As the window ticks "4~20mA": an output below 4 mA is raised to it first.
-    const bool raised = RangeRaisesOutput(fourToTwenty, m.Session().dacCode);
+    const bool raised = RangeRaisesOutput(fourToTwenty, m.record->dacCode);
     if (raised) {
         if (const Outcome sent = SendAnalog(m, FourMilliampCode); !sent.Ok()) return m.Finish(sent);
-        m.Session().dacCode = FourMilliampCode;
     }
     const std::uint8_t range = fourToTwenty ? 1 : 0;
     if (const Outcome sent = m.Exchange(SetOutputRange, [range](CommandFrame& f) { return BuildSetOutputRange(f, range); });
@@ -101,16 +101,16 @@ int CountersCommand(ModuleSession& m)
             !sent.Ok())
             return m.Finish(sent);
     }
-    if (const Outcome read = m.Exchange(GetDiCounters, [](CommandFrame& f) { return BuildGetDiCounters(f, 0, 0); }); !read.Ok())
-        return m.Finish(read);
-    const DeviceSession& s = m.Session();
+    const Result<CounterReading> read = ReadDiCounters(m.Context(), m.Wiring().Transport());
+    if (!read.Ok()) return m.Finish(read.outcome);
+    const CounterReading& counts = read.value;
     QJsonObject json = m.Heading(QStringLiteral("counters"));
-    json.insert(QStringLiteral("di0"), static_cast<qint64>(s.diCount0));
-    json.insert(QStringLiteral("di1"), static_cast<qint64>(s.diCount1));
+    json.insert(QStringLiteral("di0"), static_cast<qint64>(counts.di0));
+    json.insert(QStringLiteral("di1"), static_cast<qint64>(counts.di1));
     json.insert(QStringLiteral("cleared"), clear ? QJsonValue(*clear) : QJsonValue());
     m.Out().Result(QStringLiteral("DI0 %1  DI1 %2%3")
-                       .arg(s.diCount0)
-                       .arg(s.diCount1)
+                       .arg(counts.di0)
+                       .arg(counts.di1)
                        .arg(clear ? QStringLiteral("  (DI%1 cleared first)").arg(*clear) : QString()),
                    json);
     return ExitDone;

@@ -13,6 +13,13 @@ namespace zqb::cli {
 namespace {
 
 const QString HiddenKey = QStringLiteral("(hidden)");
+const QString LatinOnly = QStringLiteral("the module stores printable Latin-1 characters only");
+
+// The setting at fault and the rule it breaks.
+struct Problem {
+    QString field;
+    QString rule;
+};
 
 bool IsKey(const QString& name) { return name.endsWith(QLatin1String("-key")); }
 
@@ -38,7 +45,7 @@ public:
         plan_.record = session.deviceConfigRecord;
     }
 
-    std::optional<SettingsPlan> Plan(QString& error)
+    std::optional<SettingsPlan> Plan(Problem& error)
     {
         // Groups in the setup window's order; each writes only its own fields.
         for (auto step : {&Planner::AccessPoint, &Planner::Station, &Planner::FixedAddress, &Planner::Location,
@@ -62,36 +69,36 @@ private:
 
     // A key the record cannot hold (erased flash reads 255 for its length) is never sent in its
     // place: the user gives the key.
-    static QString KeyNotKept(const QString& prefix, std::uint8_t length)
+    static Problem KeyNotKept(const QString& prefix, std::uint8_t length)
     {
-        return QStringLiteral("the module's stored %1 key cannot be kept (its settings record gives it %2 bytes); give %3-key= too")
-            .arg(prefix == QLatin1String("ap") ? QStringLiteral("AP") : QStringLiteral("station"))
-            .arg(length)
-            .arg(prefix);
+        return {prefix + QStringLiteral("-key"),
+                QStringLiteral("the module's stored %1 key cannot be kept (its settings record gives it %2 bytes); give %3-key= too")
+                    .arg(prefix == QLatin1String("ap") ? QStringLiteral("AP") : QStringLiteral("station"))
+                    .arg(length)
+                    .arg(prefix)};
     }
 
     // Why CheckWireless refused: the rule the setup window's box states, for the one part at fault.
-    static QString WirelessProblem(const QString& prefix, const QString& ssid, const QString& key, std::uint8_t type)
+    static Problem WirelessProblem(const QString& prefix, const QString& ssid, const QString& key, std::uint8_t type)
     {
+        const QString ssidField = prefix + QStringLiteral("-ssid");
+        const QString keyField = prefix + QStringLiteral("-key");
         const TextCheck s = CheckText(ssid);
-        if (!s.bytes) return prefix + QStringLiteral("-ssid: the module stores printable Latin-1 characters only");
-        if (!s.Fits(1, MaxSsidBytes)) return prefix + QStringLiteral("-ssid must have 1 to %1 characters").arg(MaxSsidBytes);
+        if (!s.bytes) return {ssidField, LatinOnly};
+        if (!s.Fits(1, MaxSsidBytes)) return {ssidField, QStringLiteral("must have 1 to %1 characters").arg(MaxSsidBytes)};
         const TextCheck k = CheckText(key);
-        if (!k.bytes) return prefix + QStringLiteral("-key: the module stores printable Latin-1 characters only");
-        return prefix + QStringLiteral("-key must have %1 to %2 characters for a %3 network")
-                            .arg(MinKeyBytes)
-                            .arg(MaxKeyBytes)
-                            .arg(KeyTypeName(type));
+        if (!k.bytes) return {keyField, LatinOnly};
+        return {keyField, QStringLiteral("must have %1 to %2 characters for a %3 network").arg(MinKeyBytes).arg(MaxKeyBytes).arg(KeyTypeName(type))};
     }
 
-    std::optional<QString> AccessPoint()
+    std::optional<Problem> AccessPoint()
     {
         if (!Given("ap-ssid") && !Given("ap-key") && !Given("ap-key-type")) return std::nullopt;
         std::uint8_t type = session_.apSecured != 0 ? 2 : 0;
         if (Given("ap-key-type")) {
             const QString name = Value("ap-key-type");
             if (name != QLatin1String("open") && name != QLatin1String("wpa"))
-                return QStringLiteral("ap-key-type must be open or wpa");
+                return Problem{QStringLiteral("ap-key-type"), QStringLiteral("must be open or wpa")};
             type = name == QLatin1String("wpa") ? 2 : 0;
         }
         const DeviceConfigRecord& stored = session_.deviceConfigRecord;
@@ -107,14 +114,15 @@ private:
             key = FromAnsi(*kept);
         }
         // The window ignores the key of an open network; a key typed here for one is a mistake.
-        if (Given("ap-key") && type == 0) return QStringLiteral("ap-key is given for an open access point; add ap-key-type=wpa");
+        if (Given("ap-key") && type == 0)
+            return Problem{QStringLiteral("ap-key"), QStringLiteral("given for an open access point; add ap-key-type=wpa")};
         const std::optional<WirelessCredentials> credentials = CheckWireless(ssid, key, type);
         if (!credentials) return WirelessProblem(QStringLiteral("ap"), ssid, key, type);
         PatchApSettings(plan_.record, credentials->ssid, credentials->key);
         return std::nullopt;
     }
 
-    std::optional<QString> Station()
+    std::optional<Problem> Station()
     {
         if (!Given("sta-ssid") && !Given("sta-key") && !Given("sta-key-type")) return std::nullopt;
         std::uint8_t type = std::min<std::uint8_t>(session_.staKeyType, 2);
@@ -122,7 +130,7 @@ private:
             static const std::map<QString, std::uint8_t> types = {
                 {QStringLiteral("open"), 0}, {QStringLiteral("wep"), 1}, {QStringLiteral("wpa"), 2}};
             const auto it = types.find(Value("sta-key-type"));
-            if (it == types.end()) return QStringLiteral("sta-key-type must be open, wep or wpa");
+            if (it == types.end()) return Problem{QStringLiteral("sta-key-type"), QStringLiteral("must be open, wep or wpa")};
             type = it->second;
         }
         const DeviceConfigRecord& stored = session_.deviceConfigRecord;
@@ -136,28 +144,32 @@ private:
             if (!kept) return KeyNotKept(QStringLiteral("sta"), stored[SpanOf(ConfigField::staKeyLength).offset]);
             key = FromAnsi(*kept);
         }
-        if (Given("sta-key") && type == 0) return QStringLiteral("sta-key is given for an open network; add sta-key-type=wep or wpa");
+        if (Given("sta-key") && type == 0)
+            return Problem{QStringLiteral("sta-key"), QStringLiteral("given for an open network; add sta-key-type=wep or wpa")};
         const std::optional<WirelessCredentials> credentials = CheckWireless(ssid, key, type);
         if (!credentials) return WirelessProblem(QStringLiteral("sta"), ssid, key, type);
         PatchStationSettings(plan_.record, credentials->ssid, static_cast<StationKeyType>(type), credentials->key);
         return std::nullopt;
     }
 
-    std::optional<QString> FixedAddress()
+    std::optional<Problem> FixedAddress()
     {
         const bool ip = Given("static-ip");
         const bool mask = Given("static-mask");
         const bool gateway = Given("static-gateway");
         if (!ip && !mask && !gateway) return std::nullopt;
         if (ip && Value("static-ip") == QLatin1String("off")) {
-            if (mask || gateway) return QStringLiteral("static-mask and static-gateway need static-ip=ADDRESS, not off");
+            if (mask || gateway)
+                return Problem{QStringLiteral("static-ip"), QStringLiteral("static-mask and static-gateway need static-ip=ADDRESS, not off")};
             PatchStaticAddressDeleted(plan_.record);
             return std::nullopt;
         }
         // Without a fixed address on the module there is nothing to fill the missing parts from.
         if (!session_.staticIpEnabled) {
-            if (!ip) return QStringLiteral("the module has no fixed address: give static-ip=ADDRESS as well");
-            if (!mask || !gateway) return QStringLiteral("the module has no fixed address yet: give static-mask and static-gateway too");
+            if (!ip) return Problem{QStringLiteral("static-ip"), QStringLiteral("the module has no fixed address: give static-ip=ADDRESS as well")};
+            if (!mask || !gateway)
+                return Problem{QString::fromLatin1(mask ? "static-gateway" : "static-mask"),
+                               QStringLiteral("the module has no fixed address yet: give static-mask and static-gateway too")};
         }
         const QString texts[3] = {ip ? Value("static-ip") : DottedText(session_.staticIp),
                                   mask ? Value("static-mask") : DottedText(session_.staticMask),
@@ -165,25 +177,25 @@ private:
         const char* names[3] = {"static-ip", "static-mask", "static-gateway"};
         for (int i = 0; i < 3; ++i) {
             if (!ToModuleText(texts[i]) || !IsValidIpv4Text(texts[i]))
-                return QStringLiteral("%1: '%2' is not an IPv4 address (four numbers 0-255 joined by dots)")
-                    .arg(QLatin1String(names[i]), texts[i]);
+                return Problem{QLatin1String(names[i]),
+                               QStringLiteral("'%1' is not an IPv4 address (four numbers 0-255 joined by dots)").arg(texts[i])};
         }
         PatchStaticAddress(plan_.record, Ipv4BytesOf(texts[0]), Ipv4BytesOf(texts[1]), Ipv4BytesOf(texts[2]));
         return std::nullopt;
     }
 
-    std::optional<QString> Location()
+    std::optional<Problem> Location()
     {
         if (!Given("location")) return std::nullopt;
         const TextCheck location = CheckText(Value("location"));
-        if (!location.bytes) return QStringLiteral("location: the module stores printable Latin-1 characters only");
+        if (!location.bytes) return Problem{QStringLiteral("location"), LatinOnly};
         if (!location.Fits(1, MaxLocationBytes))
-            return QStringLiteral("location must have 1 to %1 characters").arg(MaxLocationBytes);
+            return Problem{QStringLiteral("location"), QStringLiteral("must have 1 to %1 characters").arg(MaxLocationBytes)};
         PatchLocation(plan_.record, *location.bytes);
         return std::nullopt;
     }
 
-    std::optional<QString> Modbus()
+    std::optional<Problem> Modbus()
     {
         if (!Given("modbus-port") && !Given("modbus-idle-timeout")) return std::nullopt;
         const QString portText = Given("modbus-port") ? Value("modbus-port") : QString::number(session_.modbusPort);
@@ -191,8 +203,8 @@ private:
             Given("modbus-idle-timeout") ? Value("modbus-idle-timeout") : QString::number(session_.modbusIdleTimeout);
         std::int32_t port = 0;
         std::int32_t seconds = 0;
-        if (const auto error = CheckModbusPort(portText, port)) return QStringLiteral("modbus-port: ") + error->text;
-        if (const auto error = CheckIdleTimeout(idleText, seconds)) return QStringLiteral("modbus-idle-timeout: ") + error->text;
+        if (const auto error = CheckModbusPort(portText, port)) return Problem{QStringLiteral("modbus-port"), error->text};
+        if (const auto error = CheckIdleTimeout(idleText, seconds)) return Problem{QStringLiteral("modbus-idle-timeout"), error->text};
         PatchModbus(plan_.record, static_cast<std::uint16_t>(port), static_cast<std::uint16_t>(seconds));
         plan_.modbusChanged = true;
         return std::nullopt;
@@ -208,9 +220,9 @@ private:
 
 Result<SettingsPlan> PlanSettings(const std::vector<SettingAssignment>& assignments, const DeviceSession& session)
 {
-    QString error;
+    Problem error;
     std::optional<SettingsPlan> plan = Planner(assignments, session).Plan(error);
-    if (!plan) return {Outcome::BadInput(QStringLiteral("settings set"), error), {}};
+    if (!plan) return {Outcome::BadInput(error.field, error.rule), {}};
     return {Outcome::Done(), std::move(*plan)};
 }
 

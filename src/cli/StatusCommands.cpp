@@ -7,6 +7,7 @@
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/Ipv4Text.h"
+#include "protocol/ModuleReadings.h"
 #include "setup/SettingRules.h"
 
 namespace zqb::cli {
@@ -27,9 +28,9 @@ struct IoState {
     friend bool operator==(const IoState&, const IoState&) = default;
 };
 
-IoState IoStateOf(const DeviceSession& s)
+IoState IoStateOf(const IoBits& bits, std::int32_t dacCode, bool fourToTwenty)
 {
-    return {(s.diState & 1) != 0, (s.diState & 2) != 0, (s.doState & 1) != 0, ShownCode(s.dacCode), s.fourToTwenty != 0};
+    return {(bits.diBits & 1) != 0, (bits.diBits & 2) != 0, (bits.doBits & 1) != 0, ShownCode(dacCode), fourToTwenty};
 }
 
 void InsertAll(QJsonObject& into, const QJsonObject& from)
@@ -43,11 +44,10 @@ int Status(ModuleSession& m)
 {
     if (const Outcome linked = m.Link(); !linked.Ok()) return m.Finish(linked);
     const LinkRecord& r = *m.record;
-    const DeviceSession& s = m.Session();
-    const IoState io = IoStateOf(s);
-    const QString fixed = s.staticIpEnabled ? QStringLiteral("%1 mask %2 gateway %3")
-                                                  .arg(DottedText(s.staticIp), DottedText(s.staticMask), DottedText(s.staticGateway))
-                                            : QStringLiteral("off");
+    const IoState io = IoStateOf({r.doBits, r.diBits}, r.dacCode, r.fourToTwenty);
+    const QString fixed = r.staticIpInUse ? QStringLiteral("%1 mask %2 gateway %3")
+                                                .arg(DottedText(r.staticIp), DottedText(r.staticMask), DottedText(r.staticGateway))
+                                          : QStringLiteral("off");
     const QStringList lines = {
         QStringLiteral("module: %1").arg(m.ModuleText()),
         QStringLiteral("model: %1 (%2)").arg(r.ModelName()).arg(r.model),
@@ -55,38 +55,38 @@ int Status(ModuleSession& m)
         QStringLiteral("MAC: %1").arg(r.MacText()),
         QStringLiteral("address: %1").arg(r.AddressText()),
         QStringLiteral("signal: %1").arg(r.SignalDbm() ? QStringLiteral("%1 dBm").arg(*r.SignalDbm()) : QStringLiteral("not reported")),
-        QStringLiteral("location: %1").arg(PrintableText(s.locationText)),
+        QStringLiteral("location: %1").arg(PrintableText(r.location)),
         QStringLiteral("DI: DI0 %1, DI1 %2").arg(OnOff(io.di0), OnOff(io.di1)),
         QStringLiteral("DO: %1").arg(OnOff(io.out)),
         QStringLiteral("DAC: %1").arg(DacText(io.dac)),
         QStringLiteral("range: %1 mA").arg(RangeName(io.fourToTwenty)),
-        QStringLiteral("Wi-Fi mode: %1").arg(s.wifiModeAp ? QStringLiteral("access point") : QStringLiteral("station")),
-        QStringLiteral("AP: SSID %1, %2").arg(PrintableText(s.apSsid), s.apSecured ? QStringLiteral("WPA/WPA2") : QStringLiteral("OPEN")),
-        QStringLiteral("station: SSID %1, %2").arg(PrintableText(s.staSsid), KeyTypeName(s.staKeyType)),
-        QStringLiteral("Modbus: port %1, idle time-out %2 s").arg(s.modbusPort).arg(s.modbusIdleTimeout),
+        QStringLiteral("Wi-Fi mode: %1").arg(r.accessPoint ? QStringLiteral("access point") : QStringLiteral("station")),
+        QStringLiteral("AP: SSID %1, %2").arg(PrintableText(r.apSsid), r.apSecurity ? QStringLiteral("WPA/WPA2") : QStringLiteral("OPEN")),
+        QStringLiteral("station: SSID %1, %2").arg(PrintableText(r.staSsid), KeyTypeName(r.staKeyType)),
+        QStringLiteral("Modbus: port %1, idle time-out %2 s").arg(r.modbusPort).arg(r.modbusIdleTimeout),
         QStringLiteral("fixed address: %1").arg(fixed),
     };
     QJsonObject json = m.Heading(QStringLiteral("status"));
     InsertAll(json, IdentityJson(r));
-    json.insert(QStringLiteral("location"), FromAnsi(s.locationText));
+    json.insert(QStringLiteral("location"), FromAnsi(r.location));
     json.insert(QStringLiteral("signalDbm"), r.SignalDbm() ? QJsonValue(*r.SignalDbm()) : QJsonValue());
     json.insert(QStringLiteral("di"), QJsonArray{io.di0, io.di1});
     json.insert(QStringLiteral("do"), io.out);
     InsertAll(json, DacJson(io.dac));
     json.insert(QStringLiteral("range"), RangeName(io.fourToTwenty));
-    json.insert(QStringLiteral("wifiMode"), s.wifiModeAp ? QStringLiteral("ap") : QStringLiteral("station"));
-    json.insert(QStringLiteral("apSsid"), FromAnsi(s.apSsid));
-    json.insert(QStringLiteral("apKeyType"), s.apSecured ? QStringLiteral("wpa") : QStringLiteral("open"));
-    json.insert(QStringLiteral("staSsid"), FromAnsi(s.staSsid));
-    json.insert(QStringLiteral("staKeyType"), StationKeyName(s.staKeyType));
-    json.insert(QStringLiteral("modbusPort"), s.modbusPort);
-    json.insert(QStringLiteral("modbusIdleTimeout"), s.modbusIdleTimeout);
-    json.insert(QStringLiteral("staticIp"), s.staticIpEnabled ? QJsonValue(QJsonObject{
-                                                                   {QStringLiteral("address"), DottedText(s.staticIp)},
-                                                                   {QStringLiteral("mask"), DottedText(s.staticMask)},
-                                                                   {QStringLiteral("gateway"), DottedText(s.staticGateway)},
-                                                               })
-                                                             : QJsonValue());
+    json.insert(QStringLiteral("wifiMode"), r.accessPoint ? QStringLiteral("ap") : QStringLiteral("station"));
+    json.insert(QStringLiteral("apSsid"), FromAnsi(r.apSsid));
+    json.insert(QStringLiteral("apKeyType"), r.apSecurity ? QStringLiteral("wpa") : QStringLiteral("open"));
+    json.insert(QStringLiteral("staSsid"), FromAnsi(r.staSsid));
+    json.insert(QStringLiteral("staKeyType"), StationKeyName(r.staKeyType));
+    json.insert(QStringLiteral("modbusPort"), r.modbusPort);
+    json.insert(QStringLiteral("modbusIdleTimeout"), r.modbusIdleTimeout);
+    json.insert(QStringLiteral("staticIp"), r.staticIpInUse ? QJsonValue(QJsonObject{
+                                                                 {QStringLiteral("address"), DottedText(r.staticIp)},
+                                                                 {QStringLiteral("mask"), DottedText(r.staticMask)},
+                                                                 {QStringLiteral("gateway"), DottedText(r.staticGateway)},
+                                                             })
+                                                           : QJsonValue());
     m.Out().Result(lines.join(QLatin1Char('\n')), json);
     return ExitDone;
 }
@@ -99,9 +99,9 @@ int Watch(ModuleSession& m)
     for (int poll = 0; !request.watchCount || poll < *request.watchCount; ++poll) {
         if (poll > 0 && !Wait(request.watchIntervalMs, m.Services().stop)) break;
         if (m.Services().stop && *m.Services().stop) break;
-        const Outcome polled = m.Exchange(GetIoStatus, [](CommandFrame& f) { return BuildGetIoStatus(f); });
-        if (!polled.Ok()) return m.Finish(polled);
-        const IoState now = IoStateOf(m.Session());
+        const Result<IoReading> polled = ReadIoStatus(m.Context(), m.Wiring().Transport());
+        if (!polled.Ok()) return m.Finish(polled.outcome);
+        const IoState now = IoStateOf(polled.value.bits, polled.value.dacCode, polled.value.fourToTwenty);
         if (shown && *shown == now) continue;
         shown = now;
         const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);

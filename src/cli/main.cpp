@@ -61,6 +61,6 @@ int main(int argc, char** argv)
     const std::string lockDirectory = zqb::ModuleLink::DefaultLockDirectory(lockProblem);
     if (lockDirectory.empty()) std::fprintf(stderr, "zqb: module locks: %s\n", lockProblem.c_str());
     zqb::cli::CliServices services{terminal, pauses, [] { return zqb::MakePlatformHostNetwork(); },
-                                   QString::fromStdString(lockDirectory), nullptr, 100, {}};
+                                   QString::fromStdString(lockDirectory), nullptr, 100};
     return zqb::cli::RunCli(arguments, services, raw);
 }

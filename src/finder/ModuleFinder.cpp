@@ -31,7 +31,7 @@ FinderPlan PlanModuleNetworks(HostNetworkBackend& backend, const QString& module
     if (const std::optional<ScanRange> host = HostScanRange(backend, moduleAddress, countWired, problem)) AddRange(plan, *host);
     if (givenAddress) {
         if (const std::optional<std::uint32_t> given = ParseDottedDecimal(*givenAddress))
-            AddRange(plan, ScanRange{*given & 0xFFFFFF00u, 24});
+            AddRange(plan, ModuleNetworkRange(*given));
     }
     if (plan.ranges.empty()) plan.problem = problem;
     return plan;
@@ -103,17 +103,9 @@ std::optional<FoundModule> FoundFromProbe(const ScanProbe& probe)
 
 bool LinkConsoleTo(ModuleLink& link, const QString& address, std::uint16_t port)
 {
-    SessionContext& context = link.Context();
-    if (context.ExchangeBusy) return false;
-    const std::uint16_t formerPort = context.session.hostPort;
-    context.session.hostPort = port;
+    if (link.Context().ExchangeBusy) return false;
     link.Display().SetAddressText(address);
-    link.Supervisor().StaticIpClick();
-    if (context.session.hostAddress != address) {
-        context.session.hostPort = formerPort;
-        return false;
-    }
-    return true;
+    return link.Supervisor().StaticIpClickAt(port);
 }
 
 }  // namespace zqb

@@ -8,7 +8,7 @@
 
 namespace zqb {
 
-// The console's command line. With no option it behaves as the system is defined: module at
+// The console's command line. With no option the console works as it always has: module at
 // 192.168.77.1:13577, reached through one connected Wi-Fi interface.
 struct ConsoleOptions {
     std::optional<QString> moduleAddress;  // --module ADDRESS[:PORT]

@@ -156,7 +156,7 @@ void LinkSupervisor::SendQueuedCommand()
     });
 }
 
-bool LinkSupervisor::ApplyStaticAddress()
+bool LinkSupervisor::ApplyStaticAddress(std::uint16_t port)
 {
     DeviceSession& s = context_.session;
     s.staticAddressText = display_.AddressText();
@@ -171,20 +171,21 @@ bool LinkSupervisor::ApplyStaticAddress()
             return false;
         }
     }
-    AimAt(s.staticAddressText, s.hostPort);
+    AimAt(s.staticAddressText, port);
     display_.SetPanelText(StatusPanel::Message, QStringLiteral("Change IP => ") + s.hostAddress);
     PrepareLink();
     return true;
 }
 
-void LinkSupervisor::StaticIpClick()
+bool LinkSupervisor::StaticIpClickAt(std::uint16_t port)
 {
     // Clicks arrive inside socket waits; the address of a running exchange stays as it is.
-    if (context_.ExchangeBusy) return;
-    if (!ApplyStaticAddress()) return;
+    if (context_.ExchangeBusy) return false;
+    if (!ApplyStaticAddress(port)) return false;
     display_.ShowNoDevice();
     context_.session.retryCount = 0;
     RequestLink();
+    return true;
 }
 
 void LinkSupervisor::DialogClosed(std::uint8_t pollBeforeOpening)

@@ -36,9 +36,14 @@ public:
     void LinkTimerTick();
     void PollIoStatus();
     // Takes Edit2 as the module's address; false (after an error box) when it is no address.
-    bool ApplyStaticAddress();
+    bool ApplyStaticAddress() { return ApplyStaticAddress(context_.session.hostPort); }
+    // The same for a module that listens on `port`.
+    bool ApplyStaticAddress(std::uint16_t port);
     // "Static IP" pressed.
-    void StaticIpClick();
+    void StaticIpClick() { StaticIpClickAt(context_.session.hostPort); }
+    // "Static IP" pressed for a module that listens on `port` (one the finder found): true once
+    // the link is aimed at Edit2's address and port, false when nothing changed.
+    bool StaticIpClickAt(std::uint16_t port);
     // The setup or function window closed. Once a module was linked, its link record (and with it
     // its own settings and function) is asked for again, the poll resumes and the message panel
     // clears. Without a link the poll goes back to what it was when the window opened: the

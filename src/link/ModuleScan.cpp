@@ -11,6 +11,7 @@
 #include "protocol/ModuleLock.h"
 #include "protocol/CommandBuilders.h"
 #include "protocol/Ipv4Text.h"
+#include "protocol/NetworkGuard.h"
 #include "protocol/RecordLayouts.h"
 
 namespace zqb {
@@ -85,8 +86,10 @@ std::optional<ScanRange> HostScanRange(HostNetworkBackend& backend, const QStrin
                            countWired ? QString() : QStringLiteral("Wi-Fi "), prefix, prefix + QStringLiteral("0/24"));
         return std::nullopt;
     }
-    return ScanRange{*address & 0xFFFFFF00u, 24};
+    return ModuleNetworkRange(*address);
 }
+
+ScanRange ModuleNetworkRange(std::uint32_t address) { return ScanRange{ModuleNetworkOf(address), ModuleNetworkBits}; }
 
 struct ModuleScanner::Probe {
     ScanProbe result;
@@ -160,6 +163,14 @@ void ModuleScanner::StartNext()
 {
     const std::size_t index = next_++;
     Probe& probe = *probes_[index];
+    // Held to loopback, an address beyond it is never tried: it counts as one that refused.
+    if (!ConnectionAllowed(DottedText(probe.result.address))) {
+        probe.result.outcome = ScanProbe::Outcome::NoConnection;
+        probe.finished = true;
+        ++finishedCount_;
+        emit probeFinished(probe.result);
+        return;
+    }
     if (!options_.lockDirectory.isEmpty()) {
         probe.lock = std::make_unique<ModuleLock>();
         probe.lock->Aim(options_.lockDirectory.toStdString(), DottedText(probe.result.address).toStdString(), options_.port);

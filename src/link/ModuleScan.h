@@ -26,6 +26,9 @@ struct ScanRange {
     int prefixLength = 24;
 };
 
+// The module network that `address` lies in, as a range to scan.
+ScanRange ModuleNetworkRange(std::uint32_t address);
+
 inline constexpr int MaxScanAddresses = 1024;
 inline constexpr int MinScanPrefixLength = 22;
 

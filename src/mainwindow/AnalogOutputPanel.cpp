@@ -11,7 +11,6 @@
 #include "setup/ConfigRecordPatch.h"
 #include "protocol/DacText.h"
 #include "platform/Icons.h"
-#include "platform/IntegerText.h"
 #include "platform/WindowLook.h"
 
 namespace zqb {
@@ -143,6 +142,7 @@ void AnalogOutputPanel::ShowDacValue(std::int32_t code)
 {
     code = OutputCode(code);
     TrackBar1->setValue(code);  // runs TrackBar1Change first when the position moves
+    shownCode = code;
     Label11->setText(QString::number(code));
     Label18->setText(DacVoltsText(code));
     Label19->setText(DacMilliampsText(code));
@@ -231,7 +231,7 @@ bool AnalogOutputPanel::eventFilter(QObject* watched, QEvent* event)
 
 void AnalogOutputPanel::Image6Click()
 {
-    const auto value = ParseInteger(Label11->text()).value_or(0);
+    const std::int32_t value = shownCode;
     if (value > 0) {
         dacForceSend = true;
         ApplyDacValue(value - 1);
@@ -240,7 +240,7 @@ void AnalogOutputPanel::Image6Click()
 
 void AnalogOutputPanel::Image7Click()
 {
-    const auto value = ParseInteger(Label11->text()).value_or(0);
+    const std::int32_t value = shownCode;
     if (value < MaxCode) {
         dacForceSend = true;
         ApplyDacValue(value + 1);

@@ -40,7 +40,9 @@ public:
     void SpeedButton1Click();
     void SpeedButton2Click();
 
-    // Panel state: the code last handed to SendDacValue, and the send/defer flags.
+    // Panel state: the code Label11 shows (the step buttons start from it), the code last handed
+    // to SendDacValue, and the send/defer flags.
+    std::int32_t shownCode = 0;
     std::int32_t dacSent = 0;
     bool dacDeferSend = false;
     bool dacTrackMoved = false;

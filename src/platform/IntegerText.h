@@ -13,7 +13,8 @@ namespace zqb {
 std::optional<std::int32_t> ParseInteger(const QString& text);
 
 // A decimal integer and nothing else: an optional sign, then decimal digits, fitting 32 bits. No
-// blanks, no "$" or "0x": a setting the definition calls a decimal integer takes only this.
+// blanks, no "$" or "0x": the settings that take decimal numbers (the Modbus port and idle
+// time-out) accept only this.
 std::optional<std::int32_t> ParseDecimalInteger(const QString& text);
 
 // The converter's complaint: "'<text>' is not a valid integer value".

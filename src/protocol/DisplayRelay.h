@@ -5,10 +5,11 @@
 #include <QtGlobal>
 
 #include "protocol/DeviceDisplay.h"
+#include "protocol/PeopleText.h"
 
 namespace zqb {
 
-// Hands every display call on to the window that shows the module. The link to the module is
+// Hands every display call on to the window that shows the module, each text as Said() gives it. The link to the module is
 // built before its main window (which needs the link to send); the window attaches itself as
 // its first step and detaches as its last, and a call with no window attached is a wiring
 // fault that stops the program at once rather than vanishing.
@@ -27,14 +28,14 @@ public:
     void SetPanelText(StatusPanel panel, const QString& text) override
     {
         if (panel == StatusPanel::Message) ++messageWrites_;
-        Target().SetPanelText(panel, text);
+        Target().SetPanelText(panel, Said(text));
     }
-    void SetPanelDetail(StatusPanel panel, const QString& detail) override { Target().SetPanelDetail(panel, detail); }
-    void SetModelText(const QString& text) override { Target().SetModelText(text); }
+    void SetPanelDetail(StatusPanel panel, const QString& detail) override { Target().SetPanelDetail(panel, Said(detail)); }
+    void SetModelText(const QString& text) override { Target().SetModelText(Said(text)); }
     void SetModelColour(Rgb colour) override { Target().SetModelColour(colour); }
-    void SetLocationText(const QString& text) override { Target().SetLocationText(text); }
+    void SetLocationText(const QString& text) override { Target().SetLocationText(Said(text)); }
     void SetLocationColour(Rgb colour) override { Target().SetLocationColour(colour); }
-    void SetRssiText(const QString& text) override { Target().SetRssiText(text); }
+    void SetRssiText(const QString& text) override { Target().SetRssiText(Said(text)); }
     QString AddressText() const override { return Target().AddressText(); }
     void SetAddressText(const QString& text) override { Target().SetAddressText(text); }
     void SetRangeTicked(bool ticked) override { Target().SetRangeTicked(ticked); }
@@ -45,7 +46,7 @@ public:
     void UntickFunctionEnable() override { Target().UntickFunctionEnable(); }
     void ShowCounters() override { Target().ShowCounters(); }
     void ShowChecksumVerdict(const Outcome& verdict) override { Target().ShowChecksumVerdict(verdict); }
-    void AppendLog(const QString& line) override { Target().AppendLog(line); }
+    void AppendLog(const QString& line) override { Target().AppendLog(Said(line)); }
 
 private:
     DeviceDisplay& Target() const

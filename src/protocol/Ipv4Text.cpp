@@ -43,7 +43,13 @@ QString DottedText(const std::array<std::uint8_t, 4>& bytes)
 
 QString NetworkPrefixOf(const QString& address)
 {
-    return address.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
+    constexpr int parts = ModuleNetworkBits / 8;
+    return address.section(QLatin1Char('.'), 0, parts - 1) + QLatin1Char('.');
+}
+
+std::uint32_t ModuleNetworkOf(std::uint32_t address)
+{
+    return address & ~((std::uint32_t{1} << (32 - ModuleNetworkBits)) - 1);
 }
 
 }  // namespace zqb

@@ -1,6 +1,7 @@
 #include "protocol/Outcome.h"
 
 #include "protocol/CommandCodes.h"
+#include "protocol/PeopleText.h"
 
 namespace zqb {
 
@@ -144,7 +145,9 @@ const char* OutcomeKindName(OutcomeKind kind)
     return "unknown";
 }
 
-QString CommandName(std::uint8_t code)
+namespace {
+
+QString NameOf(std::uint8_t code)
 {
     switch (code) {
     case SetLocator: return QStringLiteral("Set Locator");
@@ -171,13 +174,11 @@ QString CommandName(std::uint8_t code)
     }
 }
 
-namespace {
-
 QString ReplyFaultText(const Outcome& o)
 {
     switch (o.fault) {
     case ReplyFault::BadMagic: return QStringLiteral("is no module reply (invalid header)");
-    case ReplyFault::WrongEcho: return QStringLiteral("answers %1 instead").arg(CommandName(o.status));
+    case ReplyFault::WrongEcho: return QStringLiteral("answers %1 instead").arg(NameOf(o.status));
     case ReplyFault::TooShort: return QStringLiteral("was cut short (%1 of %2 bytes)").arg(o.done).arg(o.total);
     case ReplyFault::OtherAddress: return QStringLiteral("comes from a module that reports itself as %1").arg(o.field);
     case ReplyFault::OtherModel: return QStringLiteral("comes from a module of model %1, not %2").arg(o.status).arg(SupportedModelCode);
@@ -200,11 +201,9 @@ QString UnreachedText(const Outcome& o)
     return QStringLiteral("the module did not accept a connection");
 }
 
-}  // namespace
-
-QString DescribeOutcome(const Outcome& o)
+QString Describe(const Outcome& o)
 {
-    const QString name = CommandName(o.command);
+    const QString name = NameOf(o.command);
     switch (o.kind) {
     case OutcomeKind::Delivered: return o.command ? QStringLiteral("%1 done").arg(name) : QStringLiteral("done");
     case OutcomeKind::Refused: return QStringLiteral("the module refused %1 (status %2)").arg(name).arg(o.status);
@@ -231,13 +230,9 @@ QString DescribeOutcome(const Outcome& o)
     return {};
 }
 
-namespace {
-
 bool IsFileWrite(std::uint8_t code) { return code == BeginFileWrite || code == BeginImageWriteLegacy; }
 
-}  // namespace
-
-QString FailureReason(const Outcome& o)
+QString Reason(const Outcome& o)
 {
     switch (o.kind) {
     case OutcomeKind::Delivered: return {};
@@ -263,5 +258,13 @@ QString FailureReason(const Outcome& o)
     }
     return {};
 }
+
+}  // namespace
+
+QString CommandName(std::uint8_t code) { return Said(NameOf(code)); }
+
+QString DescribeOutcome(const Outcome& o) { return Said(Describe(o)); }
+
+QString FailureReason(const Outcome& o) { return Said(Reason(o)); }
 
 }  // namespace zqb

@@ -5,6 +5,7 @@
 #include "protocol/AnsiText.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
+#include "protocol/PeopleText.h"
 #include "protocol/ReplyRules.h"
 
 namespace zqb {
@@ -17,10 +18,10 @@ QString HexByte(std::uint8_t value) { return QStringLiteral("%1").arg(value, 2, 
 
 QString RefusalText(std::uint8_t code, std::uint8_t status)
 {
-    return QStringLiteral("%1 refused (status %2)").arg(CommandName(code)).arg(status);
+    return Said(QStringLiteral("%1 refused (status %2)").arg(CommandName(code)).arg(status));
 }
 
-QString InvalidReplyText(std::uint8_t code) { return CommandName(code) + QStringLiteral(" invalid reply"); }
+QString InvalidReplyText(std::uint8_t code) { return Said(CommandName(code) + QStringLiteral(" invalid reply")); }
 
 ReplyHandler::ReplyHandler(SessionContext& context, DeviceDisplay& display, CommandTransport& transport, LinkGate& link)
     : context_(context), display_(display), transport_(transport), link_(link)
@@ -162,8 +163,6 @@ void ReplyHandler::TakeLinkRecord(const LinkRecord& r)
         s.doMask = 1;
         s.diMask = 3;
         s.modelKnown = 1;
-        s.deviceConfigRecord = *r.configRecord;
-        s.deviceConfigRecordValid = 1;
     }
     display_.SetModelText(r.ModelName());
 
@@ -175,6 +174,11 @@ void ReplyHandler::TakeLinkRecord(const LinkRecord& r)
         return;
     }
 
+    // Only the module asked for holds the settings a later write goes back over.
+    if (r.configRecord) {
+        s.deviceConfigRecord = *r.configRecord;
+        s.deviceConfigRecordValid = 1;
+    }
     display_.SetPanelText(StatusPanel::LinkState, QStringLiteral("Dev MAC: ") + r.MacText());
     s.modbusIdleTimeout = r.modbusIdleTimeout;
     s.locationText = r.location;
@@ -311,9 +315,18 @@ void ReplyHandler::OverdueTick()
             ++s.checksumRetries;
             // Said before the re-issue, whose answer brings the verdict that must stay on show.
             display_.SetPanelText(StatusPanel::Message, QStringLiteral("Retry transfer %1").arg(s.checksumRetries));
-            ReissueCommand();
+            const Outcome asked = RequestImageChecksum(context_, transport_);
+            if (asked.kind == OutcomeKind::Unreachable || asked.kind == OutcomeKind::CutShort) {
+                // The transport gave the command up; the check still waits for its verdict, and
+                // a module that cannot be reached gets no more chances than a silent one.
+                s.commandInFlight = GetImageChecksum;
+                s.replyOverdue = 1;
+                checkMiss_ = asked;
+            } else {
+                checkMiss_ = Outcome::Silent(GetImageChecksum);
+            }
         } else {
-            EndImageCheck(Outcome::Silent(GetImageChecksum), RetryTimeoutText);
+            EndImageCheck(checkMiss_, RetryTimeoutText);
         }
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "protocol/CommandCodes.h"
 #include "protocol/CommandTransport.h"
 #include "protocol/DeviceDisplay.h"
 #include "protocol/LinkGate.h"
@@ -46,6 +47,8 @@ private:
     DeviceDisplay& display_;
     CommandTransport& transport_;
     LinkGate& link_;
+    // Why the image check's last re-issue brought no verdict: unanswered, or never reached.
+    Outcome checkMiss_ = Outcome::Silent(GetImageChecksum);
 };
 
 inline const QString InvalidHeaderText = QStringLiteral("InValid Header package!");

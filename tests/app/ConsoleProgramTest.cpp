@@ -1,12 +1,20 @@
 // The console as a program: its options, and a demo run that screenshots the linked window.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "app/Screenshot.h"
 #include "link/ConsoleOptions.h"
-#include "protocol/Ipv4Text.h"
 #include "support/QtPrinters.h"
 
 namespace zqb {
@@ -29,7 +37,6 @@ TEST(ConsoleOptions, ModuleAddressWithOrWithoutPort)
     ASSERT_TRUE(options);
     EXPECT_EQ(options->modulePort, 4000);
     EXPECT_EQ(options->screenshotFile, QStringLiteral("x.png"));
-    EXPECT_EQ(NetworkPrefixOf(QStringLiteral("10.0.5.20")), QStringLiteral("10.0.5."));
 }
 
 // Only an address that can ever link is taken: the module's link record is compared as text.
@@ -115,6 +122,58 @@ TEST(ConsoleProgram, DemoScreenshotShowsTheLinkedModule)
     for (int y = 20; y < 43; ++y)
         for (int x = 10; x < 300; ++x) navy += shot.pixelColor(x, y) == QColor(0, 0, 128) ? 1 : 0;
     EXPECT_GT(navy, 50);
+}
+
+// The picture is written whole or not at all: a full disk or a folder in the way leaves what was
+// there, and says so.
+TEST(ConsoleProgram, AScreenshotIsWrittenWholeOrNotAtAll)
+{
+    QTemporaryDir dir;
+    QLabel window(QStringLiteral("zQB"));
+    window.resize(200, 100);
+    const QByteArray old = "the picture before";
+    const auto writeOld = [&](const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    };
+    const struct {
+        const char* what;
+        QString path;
+        std::function<void()> arrange;
+        rlim_t sizeLimit;  // RLIM_INFINITY: none
+        bool written;
+    } cases[] = {
+        {"a full disk", dir.filePath(QStringLiteral("full.png")), [&] { writeOld(dir.filePath(QStringLiteral("full.png"))); }, 100,
+         false},
+        {"a folder in the way", dir.filePath(QStringLiteral("folder.png")), [&] { QDir(dir.path()).mkdir(QStringLiteral("folder.png")); },
+         RLIM_INFINITY, false},
+        {"room for it", dir.filePath(QStringLiteral("fine.png")), [&] { writeOld(dir.filePath(QStringLiteral("fine.png"))); },
+         RLIM_INFINITY, true},
+    };
+    for (const auto& c : cases) {
+        c.arrange();
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = before;
+        limited.rlim_cur = c.sizeLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        const FileWrite saved = SaveScreenshot(window, c.path);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_EQ(saved.written, c.written) << c.what;
+        EXPECT_EQ(saved.reason.isEmpty(), c.written) << c.what << ": " << saved.reason.toStdString();
+        if (c.written) {
+            EXPECT_EQ(QImage(c.path).size(), QSize(200, 100)) << c.what;
+        } else if (QFileInfo(c.path).isFile()) {
+            QFile file(c.path);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), old) << c.what << ": the old file stays";
+        } else {
+            EXPECT_TRUE(QFileInfo(c.path).isDir()) << c.what;
+        }
+    }
 }
 
 }  // namespace

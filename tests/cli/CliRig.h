@@ -101,7 +101,7 @@ public:
         if (withModule && !raw.isEmpty()) raw = QList<QByteArray>{"--module", moduleText.toLatin1()} + raw;
         terminal.out.clear();
         terminal.err.clear();
-        CliServices services{terminal, pauses, [this] { return MakeHost(); }, lockDir.path(), &stop, firmwareTickMs, {}};
+        CliServices services{terminal, pauses, [this] { return MakeHost(); }, lockDir.path(), &stop, firmwareTickMs};
         CliRun run;
         run.status = RunCli(arguments, services, raw);
         run.out = QString::fromUtf8(terminal.out);

@@ -4,6 +4,7 @@
 
 #include "cli/CliRig.h"
 #include "protocol/CommandCodes.h"
+#include "protocol/Ipv4Text.h"
 #include "support/HexBytes.h"
 #include "protocol/ModuleLock.h"
 #include "link/ModuleScan.h"
@@ -100,6 +101,44 @@ TEST_F(CliScan, OtherModelsAreListedBusyAndBrokenOnesSaidOnStandardError)
     EXPECT_EQ(run.Objects()[2]["location"].toString(), "%2 %1 \x07");
     const CliRun plain = Run({"--timeout", "200", "scan", "127.0.0.8/32"});
     EXPECT_EQ(plain.out, QStringLiteral("127.0.0.8  zQB-AO4K DAC Node (184)  V01.10  00:1E:C0:12:34:08  %2 %1 \u2407\n"));
+}
+
+// The scanner keeps to loopback on its own, whoever hands it the addresses: one beyond it is
+// never tried and counts as refused, while the rest are scanned. The address is 0.0.0.0, which
+// the system would connect on this PC (to the module listening on 127.0.0.1), never beyond it.
+TEST_F(CliScan, AnAddressBeyondLoopbackIsNeverTried)
+{
+    ASSERT_TRUE(module.Start(At(2).Port()));
+    ScanOptions options;
+    options.port = At(2).Port();
+    const std::vector<ScanProbe> probes = ScanAddressesForModules({0x00000000u, 0x7F000002u}, options);
+    ASSERT_EQ(probes.size(), 2u);
+    EXPECT_EQ(probes[0].outcome, ScanProbe::Outcome::NoConnection);
+    EXPECT_TRUE(probes[0].reply.isEmpty());
+    EXPECT_EQ(module.ConnectionCount(), 0) << "0.0.0.0 was tried";
+    EXPECT_EQ(probes[1].outcome, ScanProbe::Outcome::Answered);
+}
+
+// The host check's prefix and the scan's range are one rule: the first three numbers.
+TEST(ModuleNetworks, ThePrefixAndTheRangeAreTheFirstThreeNumbers)
+{
+    const struct {
+        const char* address;
+        const char* prefix;
+        std::uint32_t network;
+    } cases[] = {
+        {"10.0.5.20", "10.0.5.", 0x0A000500u},
+        {"192.168.77.1", "192.168.77.", 0xC0A84D00u},
+        {"127.0.0.255", "127.0.0.", 0x7F000000u},
+        {"255.255.255.255", "255.255.255.", 0xFFFFFF00u},
+        {"0.0.0.0", "0.0.0.", 0u},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NetworkPrefixOf(QString::fromLatin1(c.address)), QString::fromLatin1(c.prefix)) << c.address;
+        const ScanRange range = ModuleNetworkRange(*ParseDottedDecimal(QString::fromLatin1(c.address)));
+        EXPECT_EQ(range.network, c.network) << c.address;
+        EXPECT_EQ(range.prefixLength, 24) << c.address;
+    }
 }
 
 TEST(WifiScanRanges, TheSlash24OfTheOneWifiLinkIntoTheModulesNetwork)

@@ -34,7 +34,7 @@ protected:
         RecordingPauses noPauses;
         cli::CliServices services{terminal, noPauses,
                                   [] { return std::make_unique<SimulatedHostNetwork>(SimulatedHostNetwork::LoopbackOnly()); },
-                                  lockDir.path(), nullptr, 100, {}};
+                                  lockDir.path(), nullptr, 100};
         const int status = cli::RunCli(QStringList{"--module", QStringLiteral("127.0.0.1:%1").arg(module.Port())} + arguments, services);
         EXPECT_EQ(status, 0) << terminal.err.toStdString();
         return status;

@@ -4,6 +4,8 @@
 // connection off it until the image is checked.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "cli/CliProgram.h"
+#include "cli/CliRig.h"
 #include "link/ModuleLink.h"
 #include "link/SimulatedHostNetwork.h"
 #include "protocol/CommandBuilders.h"
@@ -75,34 +79,85 @@ protected:
     HostNetwork hostNetwork{hostBackend, [](const std::string&) {}};
 };
 
-// The console polls every few milliseconds while zqb writes the image: with the lock its polls
-// wait and the image arrives whole; without it a poll becomes the image, as on a real module.
+// The console's display, counting the times its link timer found the module held by another
+// program and left it alone.
+class WatchingDisplay : public QuietDisplay {
+public:
+    void SetPanelText(StatusPanel panel, const QString& text) override
+    {
+        QuietDisplay::SetPanelText(panel, text);
+        if (panel == StatusPanel::Message && text == ModuleInUseText) ++keptOff;
+    }
+    int keptOff = 0;
+};
+
+// zqb's firmware update as the program runs it, on a thread of its own beside the console, with
+// its locks in `lockDirectory` and its pauses cut short. The exit status and standard error.
+std::pair<int, QByteArray> ZqbFirmwareBesideTheConsole(ModuleLink& console, std::uint16_t port, const QString& image,
+                                                        const QString& lockDirectory)
+{
+    int status = -1;
+    QByteArray said;
+    std::unique_ptr<QThread> zqb(QThread::create([&] {
+        cli::test::CapturedTerminal terminal;
+        RecordingPauses pauses;
+        pauses.realMs = 20;
+        cli::CliServices services{terminal, pauses,
+                                  [] { return std::make_unique<SimulatedHostNetwork>(SimulatedHostNetwork::LoopbackOnly()); },
+                                  lockDirectory, nullptr, 2};
+        status = cli::RunCli({QStringLiteral("--module"), QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("firmware"), image},
+                             services);
+        said = terminal.err;
+    }));
+    zqb->start();
+    // The console's link timer ticks on meanwhile; every 31st tick polls.
+    while (!zqb->isFinished()) {
+        console.Supervisor().LinkTimerTick();
+        QThread::yieldCurrentThread();
+    }
+    zqb->wait();
+    return {status, said};
+}
+
+// The console's link timer polls while zqb writes an image: with the lock its polls wait and the
+// image arrives whole, run after run; without it a poll becomes the image, as on a real module.
 TEST_F(OneOwner, ConsolePollsWaitWhileZqbWritesAnImage)
 {
-    for (const bool locks : {true, false}) {
-        SCOPED_TRACE(locks ? "with locks" : "without");
-        module.ClearConnections();
-        const auto console = Console(locks);
-        console->Session().linked = 1;
-        StartZqb({QStringLiteral("firmware"), files.filePath(QStringLiteral("fw.bin"))});
-        int busy = 0;
-        int polled = 0;
-        while (zqb.state() != QProcess::NotRunning) {
-            const Outcome poll =
-                console->Transport().Exchange(GetIoStatus, [](CommandFrame& f) { return BuildGetIoStatus(f); });
-            polled += poll.Ok() ? 1 : 0;
-            busy += poll.kind == OutcomeKind::Busy && poll.busy == BusyWith::OtherProgram ? 1 : 0;
-            zqb.waitForFinished(5);
-        }
-        const QString said = QString::fromUtf8(zqb.readAllStandardError());
-        if (locks) {
-            EXPECT_EQ(zqb.exitCode(), 0) << said.toStdString();
-            EXPECT_EQ(StoredImage(), image) << "the stored image is the file, byte for byte";
-            EXPECT_GT(busy, 0) << "the console met the update and waited";
-            EXPECT_GT(polled, 0) << "and polled before and after it";
+    const QString locks = runtime.path() + QStringLiteral("/zqb");
+    hostNetwork.SetCountWiredAdapters(true);  // as for a module named on the console's command line
+    for (int run = 0; run < 6; ++run) {
+        const bool locked = run < 5;
+        SCOPED_TRACE(locked ? "with locks, run " + std::to_string(run) : std::string("without locks"));
+        QByteArray runImage(5000, '\0');
+        for (int i = 0; i < runImage.size(); ++i) runImage[i] = static_cast<char>(i * 7 + run + 1);
+        QFile file(files.filePath(QStringLiteral("fw.bin")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(runImage);
+        file.close();
+
+        WatchingDisplay shown;
+        ModuleLink console(shown, hostNetwork, dialogs, pauses, locked ? locks.toStdString() : std::string());
+        console.AimAt(QStringLiteral("127.0.0.1"), module.Port());
+        console.Session().LinkPollEnabled = 1;  // as the main window starts
+        for (int tick = 0; tick <= PeriodicCheckTick && !console.Session().linked; ++tick) console.Supervisor().LinkTimerTick();
+        ASSERT_EQ(console.Session().linked, 1) << "the console links through its link timer";
+        module.ClearFrames();
+
+        const auto [status, said] = ZqbFirmwareBesideTheConsole(console, module.Port(), file.fileName(), locks);
+        if (locked) {
+            EXPECT_EQ(status, 0) << said.toStdString();
+            EXPECT_EQ(StoredImage(), runImage) << "the stored image is the file, byte for byte";
+            EXPECT_GT(shown.keptOff, 0) << "the console met the update and left the module alone";
+            // Once the update ended the poll goes on: a poll kept off leaves its command to the
+            // next check, which gives it up; the one after polls.
+            module.ClearFrames();
+            for (int tick = 0; tick < 3 * (PeriodicCheckTick + 1); ++tick) console.Supervisor().LinkTimerTick();
+            int polls = 0;
+            for (const QByteArray& frame : module.Frames()) polls += frame.size() > 4 && static_cast<std::uint8_t>(frame[4]) == GetIoStatus;
+            EXPECT_GT(polls, 0) << "the console polls again after the update";
         } else {
-            EXPECT_NE(StoredImage(), image) << "without the lock a poll is taken for the image";
-            EXPECT_NE(zqb.exitCode(), 0);
+            EXPECT_NE(StoredImage(), runImage) << "without the lock a poll is taken for the image";
+            EXPECT_NE(status, 0);
         }
     }
 }

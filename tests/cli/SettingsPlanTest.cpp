@@ -97,43 +97,46 @@ TEST(SettingsPlans, AnyRefusedValueRefusesTheWholeSet)
     const struct {
         QStringList words;
         bool fixedAddress;
+        const char* field;  // the setting the refusal names
         const char* reason;
     } cases[] = {
-        {{"ap-key-type=wpa", "ap-key=abc"}, false, "ap-key must have 8 to 15"},
-        {{"ap-key-type=wpa"}, false, "ap-key must have 8 to 15"},  // the open AP has no key to keep
-        {{"ap-key=abcdefgh"}, false, "open access point"},
-        {{"ap-ssid="}, false, "ap-ssid must have 1 to 31"},
-        {{"ap-ssid=" + QString(32, QLatin1Char('s'))}, false, "ap-ssid must have 1 to 31"},
-        {{QStringLiteral("ap-ssid=caf\u00E9 \u20AC")}, false, "printable Latin-1"},
-        {{"ap-key-type=wep"}, false, "open or wpa"},
-        {{"sta-key-type=wpa2"}, false, "open, wep or wpa"},
-        {{"sta-key=short"}, false, "sta-key must have 8 to 15"},
-        {{"sta-key=" + QString(16, QLatin1Char('k'))}, false, "sta-key must have 8 to 15"},
-        {{"sta-key=abcdefgh", "sta-key-type=open"}, false, "open network"},
-        {{"static-ip=1.2.3"}, true, "static-ip: '1.2.3' is not an IPv4"},
-        {{"static-ip=256.1.1.1"}, true, "is not an IPv4"},
-        {{"static-mask=255.255.0"}, true, "static-mask"},
-        {{"static-ip=off", "static-mask=255.0.0.0"}, true, "need static-ip=ADDRESS"},
-        {{"static-mask=255.0.0.0"}, false, "no fixed address"},
-        {{"static-ip=1.2.3.4"}, false, "give static-mask and static-gateway"},
-        {{"location="}, false, "location must have 1 to 31"},
-        {{"location=" + QString(32, QLatin1Char('l'))}, false, "location must have 1 to 31"},
-        {{"location=a\tb"}, false, "printable Latin-1"},
-        {{"modbus-port=80"}, false, "Port already used"},
-        {{"modbus-port=13577"}, false, "Port already used"},
-        {{"modbus-port=70000"}, false, "over range"},
-        {{"modbus-port=abc"}, false, "not a valid integer"},
+        {{"ap-key-type=wpa", "ap-key=abc"}, false, "ap-key", "must have 8 to 15"},
+        {{"ap-key-type=wpa"}, false, "ap-key", "must have 8 to 15"},  // the open AP has no key to keep
+        {{"ap-key=abcdefgh"}, false, "ap-key", "open access point"},
+        {{"ap-ssid="}, false, "ap-ssid", "must have 1 to 31"},
+        {{"ap-ssid=" + QString(32, QLatin1Char('s'))}, false, "ap-ssid", "must have 1 to 31"},
+        {{QStringLiteral("ap-ssid=caf\u00E9 \u20AC")}, false, "ap-ssid", "printable Latin-1"},
+        {{"ap-key-type=wep"}, false, "ap-key-type", "open or wpa"},
+        {{"sta-key-type=wpa2"}, false, "sta-key-type", "open, wep or wpa"},
+        {{"sta-key=short"}, false, "sta-key", "must have 8 to 15"},
+        {{"sta-key=" + QString(16, QLatin1Char('k'))}, false, "sta-key", "must have 8 to 15"},
+        {{"sta-key=abcdefgh", "sta-key-type=open"}, false, "sta-key", "open network"},
+        {{"static-ip=1.2.3"}, true, "static-ip", "'1.2.3' is not an IPv4"},
+        {{"static-ip=256.1.1.1"}, true, "static-ip", "is not an IPv4"},
+        {{"static-mask=255.255.0"}, true, "static-mask", "is not an IPv4"},
+        {{"static-ip=off", "static-mask=255.0.0.0"}, true, "static-ip", "need static-ip=ADDRESS"},
+        {{"static-mask=255.0.0.0"}, false, "static-ip", "no fixed address"},
+        {{"static-ip=1.2.3.4"}, false, "static-mask", "give static-mask and static-gateway"},
+        {{"static-ip=1.2.3.4", "static-mask=255.0.0.0"}, false, "static-gateway", "give static-mask and static-gateway"},
+        {{"location="}, false, "location", "must have 1 to 31"},
+        {{"location=" + QString(32, QLatin1Char('l'))}, false, "location", "must have 1 to 31"},
+        {{"location=a\tb"}, false, "location", "printable Latin-1"},
+        {{"modbus-port=80"}, false, "modbus-port", "Port already used"},
+        {{"modbus-port=13577"}, false, "modbus-port", "Port already used"},
+        {{"modbus-port=70000"}, false, "modbus-port", "over range"},
+        {{"modbus-port=abc"}, false, "modbus-port", "not a valid integer"},
         // Decimal integers only: no hexadecimal, no blanks.
-        {{"modbus-port=0x10"}, false, "'0x10' is not a valid integer"},
-        {{"modbus-port=$1F6"}, false, "'$1F6' is not a valid integer"},
-        {{"modbus-port= 502"}, false, "' 502' is not a valid integer"},
-        {{"modbus-idle-timeout=x1E"}, false, "'x1E' is not a valid integer"},
-        {{"modbus-idle-timeout=0"}, false, "1 ~ 65000"},
-        {{"location=fine", "modbus-port=0"}, false, "over range"},
+        {{"modbus-port=0x10"}, false, "modbus-port", "'0x10' is not a valid integer"},
+        {{"modbus-port=$1F6"}, false, "modbus-port", "'$1F6' is not a valid integer"},
+        {{"modbus-port= 502"}, false, "modbus-port", "' 502' is not a valid integer"},
+        {{"modbus-idle-timeout=x1E"}, false, "modbus-idle-timeout", "'x1E' is not a valid integer"},
+        {{"modbus-idle-timeout=0"}, false, "modbus-idle-timeout", "1 ~ 65000"},
+        {{"location=fine", "modbus-port=0"}, false, "modbus-port", "over range"},
     };
     for (const auto& c : cases) {
         const Result<SettingsPlan> result = PlanSettings(Assignments(c.words), Linked(c.fixedAddress));
         EXPECT_EQ(result.outcome.kind, OutcomeKind::InputError) << c.words.join(' ').toStdString();
+        EXPECT_EQ(result.outcome.field, QString::fromLatin1(c.field)) << c.words.join(' ').toStdString();
         const QString error = result.outcome.rule;
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << c.words.join(' ').toStdString() << ": " << error.toStdString();
     }
@@ -173,6 +176,7 @@ TEST(SettingsPlans, AKeyTheRecordCannotHoldIsAskedFor)
         const Result<SettingsPlan> refused = PlanSettings(Assignments(c.words), session);
         EXPECT_EQ(refused.outcome.kind, OutcomeKind::InputError) << c.words.join(' ').toStdString();
         EXPECT_TRUE(refused.outcome.rule.contains(QLatin1String(c.reason))) << refused.outcome.rule.toStdString();
+        EXPECT_EQ(refused.outcome.field, c.lengthOffset == 32 ? QStringLiteral("ap-key") : QStringLiteral("sta-key"));
         const QString key = c.lengthOffset == 32 ? QStringLiteral("ap-key=given-key") : QStringLiteral("sta-key=given-key");
         EXPECT_TRUE(PlanSettings(Assignments(c.words + QStringList{key}), session).Ok()) << "with the key given";
     }

@@ -18,7 +18,7 @@ protected:
     TForm3* counter;
 };
 
-TEST_F(CounterWindow, IsBuiltAsDescribed)
+TEST_F(CounterWindow, HasItsControlsTextsAndGeometry)
 {
     EXPECT_EQ(counter->windowTitle(), QStringLiteral("Digital Input Counter "));
     EXPECT_EQ(counter->captionLabels[7]->text(), QStringLiteral("DI 7 Counter:"));

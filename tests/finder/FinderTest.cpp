@@ -46,7 +46,7 @@ protected:
                 modules.emplace(i, std::move(other));
             }
         }
-        context.session.hostPort = module.Port();
+        link.AimAt(QStringLiteral("127.0.0.1"), module.Port());
         At(2).Update([](zqbsim::ModuleState& s) { s.location = "<b>Bench</b> 2\x07"; });
         At(3).Update([](zqbsim::ModuleState& s) {
             s.modelCode = 99;
@@ -319,6 +319,27 @@ TEST_F(Finder, EnterOrADoubleClickLinksTheConsoleToTheModuleOfTheRow)
         EXPECT_EQ(form->Label5->toolTip(), QStringLiteral("Locate: Bench %1").arg(pick.module));
         EXPECT_TRUE(module.Frames().empty()) << "the module linked before hears nothing more";
     }
+}
+
+// A module found on the console's address but another port is a module of its own: the console
+// counts as linked again only once its link record came.
+TEST_F(Finder, AModuleAtAnotherPortIsLinkedOnlyByItsOwnRecord)
+{
+    LinkUp();
+    zqbsim::ModuleSimulator other;
+    zqbsim::ModuleState state;
+    state.location = "Other port";
+    other.SetState(state);
+    ASSERT_TRUE(other.Start());
+    ASSERT_TRUE(LinkConsoleTo(link, QStringLiteral("127.0.0.1"), other.Port()));
+    EXPECT_EQ(context.session.hostPort, other.Port());
+    EXPECT_EQ(context.session.linked, 0) << "the module linked before is not this one";
+    EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Change IP => 127.0.0.1")) << "as the Static IP button says";
+
+    link.Supervisor().LinkTimerTick();
+    ASSERT_TRUE(other.WaitForFrames(1, 2000));
+    EXPECT_EQ(context.session.linked, 1);
+    EXPECT_EQ(form->Label5->toolTip(), QStringLiteral("Locate: Other port"));
 }
 
 }  // namespace

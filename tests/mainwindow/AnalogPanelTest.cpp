@@ -115,6 +115,14 @@ TEST_F(AnalogPanel, StepButtonsSendOnceOrTwiceWhenContinuousAndStopAtTheEnds)
     module.ClearFrames();
     QTest::mouseClick(dac->Image6, Qt::LeftButton);
     EXPECT_TRUE(SentCodes().empty());
+
+    // The step starts from the code shown, never from whatever the label's text has become.
+    dac->CheckBox3->setChecked(false);
+    dac->ShowDacValue(200);
+    dac->Label11->setText(QStringLiteral("0x10"));
+    module.ClearFrames();
+    QTest::mouseClick(dac->Image7, Qt::LeftButton);
+    EXPECT_EQ(SentCodes(), std::vector<int>{201});
 }
 
 TEST_F(AnalogPanel, APositionEqualToTheCodeSentSendsNothing)

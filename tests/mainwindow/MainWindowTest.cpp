@@ -25,7 +25,7 @@ protected:
     }
 };
 
-TEST_F(MainWindow, IsBuiltAsDescribed)
+TEST_F(MainWindow, HasItsControlsTextsAndGeometry)
 {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("zQB IO Console V1.10(20200213)"));
     EXPECT_EQ(form->size(), QSize(420, 551));

@@ -4,6 +4,7 @@
 // file the module did not take whole is not stored, and the next command on a good module works.
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include <QFile>
@@ -12,6 +13,8 @@
 #include "cli/CliRig.h"
 #include "functioncfg/FunctionFile.h"
 #include "protocol/CommandCodes.h"
+#include "protocol/PeopleText.h"
+#include "support/StrayPoll.h"
 
 namespace zqb::cli::test {
 namespace {
@@ -56,7 +59,7 @@ protected:
         CliServices services{terminal, pauses, [] {
                                  return std::make_unique<SimulatedHostNetwork>(SimulatedHostNetwork::LoopbackOnly());
                              },
-                             lockDir.path(), nullptr, 2, wrapDisplay};
+                             lockDir.path(), nullptr, 2};
         CliRun run;
         run.status = RunCli(QStringList{QStringLiteral("--module"), moduleText, QStringLiteral("--timeout"),
                                         QStringLiteral("150")} + arguments,
@@ -91,7 +94,6 @@ protected:
     zqb::test::RecordingPauses pauses;
     QTemporaryDir lockDir;
     QTemporaryDir files;
-    std::function<std::unique_ptr<DeviceDisplay>(DeviceDisplay&)> wrapDisplay;
 };
 
 struct Command {
@@ -111,40 +113,17 @@ struct Fault {
     // Meets the command's own exchange after a good link: success only where the command may do
     // without what the fault takes away.
     std::function<bool(std::uint8_t code)> successAllowed;
+    // Another program of this PC polls between each announcement and its data.
+    bool strayPoll = false;
 };
 
-// Every text the cores show, turned round before it reaches the display: nothing zqb decides may
-// change with what a text says.
-class TurnedTexts : public DeviceDisplay {
-public:
-    explicit TurnedTexts(DeviceDisplay& inner) : inner_(inner) {}
-    static QString Turned(QString text)
-    {
-        std::reverse(text.begin(), text.end());
-        return QStringLiteral("~") + text;
-    }
-    void SetPanelText(StatusPanel p, const QString& t) override { inner_.SetPanelText(p, Turned(t)); }
-    void SetPanelDetail(StatusPanel p, const QString& t) override { inner_.SetPanelDetail(p, Turned(t)); }
-    void SetModelText(const QString& t) override { inner_.SetModelText(Turned(t)); }
-    void SetModelColour(Rgb c) override { inner_.SetModelColour(c); }
-    void SetLocationText(const QString& t) override { inner_.SetLocationText(Turned(t)); }
-    void SetLocationColour(Rgb c) override { inner_.SetLocationColour(c); }
-    void SetRssiText(const QString& t) override { inner_.SetRssiText(Turned(t)); }
-    QString AddressText() const override { return inner_.AddressText(); }
-    void SetAddressText(const QString& t) override { inner_.SetAddressText(t); }
-    void SetRangeTicked(bool ticked) override { inner_.SetRangeTicked(ticked); }
-    void ShowDigitalIo() override { inner_.ShowDigitalIo(); }
-    void EnableModelControls(std::uint8_t model) override { inner_.EnableModelControls(model); }
-    void ShowNoDevice() override { inner_.ShowNoDevice(); }
-    void ApplyFunctionRecord() override { inner_.ApplyFunctionRecord(); }
-    void UntickFunctionEnable() override { inner_.UntickFunctionEnable(); }
-    void ShowCounters() override { inner_.ShowCounters(); }
-    void ShowChecksumVerdict(const Outcome& verdict) override { inner_.ShowChecksumVerdict(verdict); }
-    void AppendLog(const QString& t) override { inner_.AppendLog(Turned(t)); }
-
-private:
-    DeviceDisplay& inner_;
-};
+// Every text worded for people, turned round: nothing zqb decides may change with what a text says.
+QString Turned(const QString& text)
+{
+    QString turned = text;
+    std::reverse(turned.begin(), turned.end());
+    return QStringLiteral("~") + turned;
+}
 
 TEST_F(CliFaultMatrix, EveryCommandAgainstEveryFault)
 {
@@ -204,6 +183,10 @@ TEST_F(CliFaultMatrix, EveryCommandAgainstEveryFault)
          [&maySkipReply](Code c) { return maySkipReply.count(c) > 0; }},
         {"its own command answered invalidly", [](M& b, S&, Code c) { b.badMagicFor = {c}; }, false, false,
          [](Code c) { return c == zqb::ResetModule; }},
+        // The module takes the next connection after an announcement as the data: the lock keeps
+        // the other program's poll off it, and every command goes through.
+        {"a poll of another program between announcement and data", [](M&, S&, Code) {}, false, false,
+         [](Code) { return true; }, true},
     };
 
     int cells = 0;
@@ -223,11 +206,17 @@ TEST_F(CliFaultMatrix, EveryCommandAgainstEveryFault)
                 vanish.setSingleShot(true);
                 QObject::connect(&vanish, &QTimer::timeout, [this] { module->Stop(); });
                 if (fault.vanishes) vanish.start(40);
-                wrapDisplay = turnedTexts ? [](DeviceDisplay& inner) -> std::unique_ptr<DeviceDisplay> {
-                    return std::make_unique<TurnedTexts>(inner);
-                } : std::function<std::unique_ptr<DeviceDisplay>(DeviceDisplay&)>();
+                std::optional<TextTurn> turn;
+                if (turnedTexts) turn.emplace(&Turned);
+                std::optional<zqb::test::StrayPoll> stray;
+                if (fault.strayPoll) stray.emplace(*module, lockDir.path().toStdString());
                 const CliRun run = Run(command.arguments);
-                wrapDisplay = {};
+                turn.reset();
+                if (stray) {
+                    stray->Stop();
+                    EXPECT_EQ(stray->GotIn(), 0) << "a poll reached the module between announcement and data";
+                    EXPECT_EQ(stray->MetAnAnnouncement(), !command.file.isEmpty());
+                }
                 vanish.stop();
                 return run;
             };
@@ -268,7 +257,7 @@ TEST_F(CliFaultMatrix, EveryCommandAgainstEveryFault)
             ++cells;
         }
     }
-    EXPECT_EQ(cells, 19 * 15);
+    EXPECT_EQ(cells, 19 * 16);
 }
 
 }  // namespace

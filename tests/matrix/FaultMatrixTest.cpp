@@ -23,7 +23,7 @@ TEST(FaultMatrix, EverySenderAgainstEveryFault)
         }
     }
     ASSERT_TRUE(console.FreshModuleAndLink());
-    EXPECT_EQ(cells, 19 * 12);
+    EXPECT_EQ(cells, 19 * 13);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ struct FrameCase {
 
 class FrameEncoding : public ProtocolRig {};
 
-TEST_F(FrameEncoding, EveryCommandArrivesExactlyAsDefined)
+TEST_F(FrameEncoding, EveryCommandArrivesByteForByte)
 {
     StartModule();
     const std::vector<FrameCase> cases = {

@@ -124,7 +124,8 @@ TEST_F(ReplyHandling, LinkRecordFromAnotherAddressShowsOnlyTheModel)
     EXPECT_EQ(display.modelText, QStringLiteral("zQB-AO4K DAC Node"));
     EXPECT_EQ(display.PanelText(StatusPanel::LinkState), QStringLiteral("Reports IP: 127.0.0.2"))
         << "not linked, and said so";
-    EXPECT_EQ(context.session.deviceConfigRecord[0], 255) << "the configuration copy is taken before the address check";
+    EXPECT_EQ(context.session.deviceConfigRecord, DeviceConfigRecord{}) << "another module's settings are not taken";
+    EXPECT_EQ(context.session.deviceConfigRecordValid, 0);
     EXPECT_EQ(context.session.linked, 0);
     EXPECT_EQ(display.locationText, QString());
     EXPECT_EQ(context.session.modbusPort, 502);
@@ -132,7 +133,7 @@ TEST_F(ReplyHandling, LinkRecordFromAnotherAddressShowsOnlyTheModel)
     EXPECT_EQ(context.session.commandInFlight, 0);
 
     // The text comparison is exact: a typed address with a leading zero never links.
-    context.session.hostAddress = QStringLiteral("127.000.0.1");
+    link.AimAt(QStringLiteral("127.000.0.1"), context.session.hostPort);
     Handle(GetLink, LinkRecord());
     EXPECT_EQ(context.session.linked, 0);
 }
@@ -323,7 +324,11 @@ TEST_F(ReplyHandling, CutShortLinkRecordChangesNothing)
     const QString firmware = display.PanelText(StatusPanel::Firmware);
     context.session.linked = 0;
 
-    for (const int cut : {17, 120, 505}) {
+    const struct {
+        int cut;
+        const char* detail;
+    } cuts[] = {{17, "cut short (17 of 506 bytes)"}, {120, "cut short (120 of 506 bytes)"}, {505, "cut short (505 of 506 bytes)"}};
+    for (const auto& [cut, detail] : cuts) {
         zqbsim::Misbehaviour split;
         split.splitPieces = {cut};
         split.pieceDelayMs = 40;
@@ -340,7 +345,7 @@ TEST_F(ReplyHandling, CutShortLinkRecordChangesNothing)
         EXPECT_EQ(context.session.deviceConfigRecord, before.deviceConfigRecord) << cut;
         EXPECT_EQ(display.PanelText(StatusPanel::Firmware), firmware) << cut;
         EXPECT_EQ(display.Message(), QStringLiteral("Get Link invalid reply")) << cut;
-        EXPECT_TRUE(display.details[StatusPanel::Message].contains(QStringLiteral("cut short (%1 of 506 bytes)").arg(cut)))
+        EXPECT_TRUE(display.details[StatusPanel::Message].contains(QLatin1String(detail)))
             << display.details[StatusPanel::Message].toStdString();
     }
 }

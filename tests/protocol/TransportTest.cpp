@@ -4,6 +4,7 @@
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
+#include "protocol/ModuleReadings.h"
 #include "support/ProtocolRig.h"
 
 namespace zqb::test {
@@ -70,9 +71,48 @@ TEST_F(Transport, RefusedConnectShowsConnectTimeoutAndTheNextGoodConnectClearsOn
     EXPECT_EQ(display.Message(), QStringLiteral("Change IP => 127.0.0.1"));
 }
 
+// The exchanges that bring values return them with their outcome; a refused one brings none.
+TEST_F(Transport, ValuesComeWithTheirOutcome)
+{
+    StartModule();
+    module.Update([](zqbsim::ModuleState& s) {
+        s.doBits = 1;
+        s.diBits = 2;
+        s.dacCode = 1234;
+        s.rangeFourToTwenty = 1;
+        s.diCounters[0] = 5;
+        s.diCounters[1] = 70000;
+    });
+    supervisor.RequestLinkNow();  // the link record tells which outputs and inputs the model has
+    ASSERT_EQ(context.session.linked, 1);
+    const Result<IoReading> io = ReadIoStatus(context, transport);
+    ASSERT_TRUE(io.Ok()) << DescribeOutcome(io.outcome).toStdString();
+    EXPECT_EQ(io.value.bits.doBits, 1);
+    EXPECT_EQ(io.value.bits.diBits, 2);
+    EXPECT_EQ(io.value.dacCode, 1234);
+    EXPECT_TRUE(io.value.fourToTwenty);
+    const Result<CounterReading> counts = ReadDiCounters(context, transport);
+    ASSERT_TRUE(counts.Ok());
+    EXPECT_EQ(counts.value.di0, 5u);
+    EXPECT_EQ(counts.value.di1, 70000u);
+    const Result<IoBits> set = SetDigitalOutput(context, transport, 1, 0);
+    ASSERT_TRUE(set.Ok());
+    EXPECT_EQ(set.value.doBits, 0);
+    EXPECT_EQ(set.value.diBits, 2);
+
+    zqbsim::Misbehaviour refusing;
+    refusing.status = 3;
+    module.SetBehaviour(refusing);
+    const Result<IoReading> refused = ReadIoStatus(context, transport);
+    EXPECT_EQ(refused.outcome.kind, OutcomeKind::Refused);
+    EXPECT_EQ(refused.value.dacCode, 0);
+    EXPECT_EQ(ReadDiCounters(context, transport).value.di1, 0u);
+    EXPECT_EQ(SetDigitalOutput(context, transport, 1, 1).value.diBits, 0);
+}
+
 TEST_F(Transport, AddressesOutsideLoopbackAreNeverContactedUnderTest)
 {
-    context.session.hostAddress = QStringLiteral("192.168.77.1");
+    link.AimAt(QStringLiteral("192.168.77.1"), DefaultHostPort);
     SendGetIoStatus();
     EXPECT_EQ(display.Message(), ConnectTimeoutText);
 }

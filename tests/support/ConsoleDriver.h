@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QFile>
@@ -20,6 +21,7 @@
 #include "sim/ModuleSimulator.h"
 #include "protocol/ReplyHandler.h"
 #include "support/ScriptedDialogs.h"
+#include "support/StrayPoll.h"
 #include "link/SimulatedHostNetwork.h"
 
 namespace zqb::test {
@@ -67,6 +69,7 @@ struct Fault {
     unsigned spoils;  // the Reads it spoils
     std::function<void(zqbsim::Misbehaviour&, zqbsim::ModuleState&)> set;
     bool vanishes = false;  // the module goes away while the sender runs
+    bool strayPoll = false;  // another program of this PC polls between each announcement and its data
 };
 
 // What one sender under one fault left behind.
@@ -79,6 +82,7 @@ struct Cell {
     bool acknowledged = false;
     bool busyAfter = false;
     std::uint8_t inFlightAfter = 0;
+    int strayPollsIn = 0;  // another program's polls that reached the module during a file write
 };
 
 inline bool IsDoneText(const QString& text)
@@ -151,11 +155,17 @@ public:
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, watch);
         watcher.start(1);
+        std::optional<StrayPoll> stray;
+        if (fault && fault->strayPoll) stray.emplace(*simulator, lockDir.path().toStdString());
         sender.act();
         watch();
         OverdueTicks(170);  // 37 is asked three times more before it is given up
         watch();
         watcher.stop();
+        if (stray) {
+            stray->Stop();
+            cell.strayPollsIn = stray->GotIn();
+        }
         if (fault && fault->vanishes) QTest::qWait(100);
         for (const auto& box : dialogs.boxes) {
             cell.told << box.caption + QStringLiteral(": ") + box.text;
@@ -243,6 +253,9 @@ private:
             {"dropped data connection", Data, [](M& b, S&) { b.dropDataAfterBytes = 100; }},
             {"reply over 4096 bytes", Nothing, [](M& b, S&) { b.replyLength = 5000; }},
             {"vanishing mid-transfer", Data, [](M& b, S&) { b.stallDataAfterBytes = 64; }, true},
+            // The module takes the next connection after an announcement as the data: the lock
+            // keeps the other program's poll off it, and the fault spoils nothing.
+            {"a poll of another program between announcement and data", Nothing, [](M&, S&) {}, false, true},
         };
     }
 };
@@ -252,6 +265,7 @@ inline QStringList BrokenInvariants(const Sender& sender, const Fault* fault, co
 {
     QStringList broken;
     if (cell.busyAfter) broken << QStringLiteral("ExchangeBusy left set");
+    if (cell.strayPollsIn > 0) broken << QStringLiteral("another program's poll reached the module during a file write");
     // A file fault the module's stack hid by taking every byte spoils nothing the PC can see; only
     // a verdict (the image's checksum) can still find it.
     const bool hidden = cell.acknowledged && !(sender.reads & Overdue);

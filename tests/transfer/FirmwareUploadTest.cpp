@@ -158,6 +158,38 @@ TEST_F(FirmwareUploads, TheVerdictIsAskedAfterEveryWholeDataPhase)
     EXPECT_EQ(context.imageVerdict->kind, OutcomeKind::NoReply);
 }
 
+// A module that goes away after the first checksum request: each re-issue meets a refused
+// connection. The check ends on the schedule of silence, and the module is free again for every
+// program of this PC.
+TEST_F(FirmwareUploads, ACheckWhoseReissuesCannotConnectEndsAndFreesTheModule)
+{
+    zqbsim::Misbehaviour hangUp;
+    hangUp.closeWithoutReply = true;
+    module.SetBehaviour(hangUp);
+    ASSERT_TRUE(Upload(WriteFile("fw.bin", Pattern(5000))).Ok());
+    ASSERT_EQ(context.session.replyOverdue, 1);
+    zqbsim::Misbehaviour refusing;
+    refusing.refuseConnections = true;
+    module.SetBehaviour(refusing);
+    const std::size_t before = display.panelHistory.size();
+    for (int tick = 0; tick < 400 && !context.imageVerdict; ++tick) {
+        context.session.retryCount = 0;  // every link timer tick
+        replies.OverdueTick();
+    }
+    const QStringList said(display.panelHistory.begin() + static_cast<std::ptrdiff_t>(before), display.panelHistory.end());
+    EXPECT_EQ(said, (QStringList{"Retry transfer 1", "Connect Timeout", "Retry transfer 2", "Connect Timeout", "Retry transfer 3",
+                                 "Connect Timeout", "Retry timeout, abort transfer!"}));
+    ASSERT_TRUE(context.imageVerdict);
+    EXPECT_EQ(context.imageVerdict->kind, OutcomeKind::Unreachable);
+    EXPECT_EQ(display.verdictKinds.back(), OutcomeKind::Unreachable);
+    EXPECT_EQ(context.session.commandInFlight, 0);
+    EXPECT_EQ(context.session.replyOverdue, 0);
+    EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 1u) << "only the first request reached the module";
+    ModuleLock other;
+    other.Aim(lockDir.path().toStdString(), "127.0.0.1", module.Port());
+    EXPECT_EQ(other.TryShared(), ModuleLock::Attempt::Taken) << "the module is free again";
+}
+
 TEST_F(FirmwareUploads, CancelledDialogSendsNothing)
 {
     dialogs.ExpectOpenFile(std::nullopt);

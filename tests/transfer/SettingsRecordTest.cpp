@@ -84,6 +84,72 @@ TEST(SettingsRecordPatches, ShorterTextKeepsTheOldTailAndWritingTheAddressKeepsT
     EXPECT_EQ(Bytes(record, 109, 3), QByteArray(3, '\0')) << "left as the deletion made them";
 }
 
+// A file is taken as a settings record only when every field could be the module's: a refusal
+// names the first field at fault.
+TEST(SettingsRecordChecks, AnImplausibleFieldIsNamed)
+{
+    struct Byte {
+        std::size_t offset;
+        std::uint8_t value;
+    };
+    struct Case {
+        std::vector<Byte> bytes;
+        const char* field;  // empty: plausible
+    };
+    std::vector<Case> cases = {
+        {{}, ""},
+        {{{0, 31}}, ""},
+        {{{0, 32}}, "AP SSID"},
+        {{{0, 255}}, "AP SSID"},
+        {{{48, 255}}, "station SSID"},
+        {{{128, 32}}, "location"},
+        {{{32, 8}, {80, 15}}, ""},
+        {{{32, 16}}, "AP key"},
+        {{{32, 64}}, "AP key"},
+        {{{80, 64}}, "station key"},
+        {{{80, 255}}, "station key"},
+        {{{96, 2}}, "fixed address flag"},
+        {{{160, 2}}, "Wi-Fi mode marker"},
+        {{{164, 2}}, "Modbus port marker"},
+        {{{168, 2}}, "station key type marker"},
+        {{{172, 255}}, "idle time-out marker"},
+        {{{192, 2}}, "10 V calibration marker"},
+        {{{200, 2}}, "4 mA calibration marker"},
+        {{{168, 1}, {169, 2}}, ""},
+        {{{168, 1}, {169, 3}}, "station key type"},
+        {{{168, 0}, {169, 3}}, ""},  // a type never set is not read
+        {{{160, 1}, {161, 0}}, ""},
+        {{{160, 1}, {161, 2}}, ""},
+        {{{160, 1}, {161, 1}}, "Wi-Fi mode"},
+        {{{160, 1}, {161, 3}}, "Wi-Fi mode"},
+        {{{160, 0}, {161, 9}}, ""},
+    };
+    for (std::uint8_t length = 1; length <= 7; ++length) {
+        cases.push_back({{{32, length}}, "AP key"});
+        cases.push_back({{{80, length}}, "station key"});
+    }
+    for (const Case& c : cases) {
+        DeviceConfigRecord record{};
+        QString written;
+        for (const Byte& b : c.bytes) {
+            record[b.offset] = b.value;
+            written += QStringLiteral("[%1]=%2 ").arg(b.offset).arg(b.value);
+        }
+        const Outcome checked = CheckSettingsRecord(record);
+        if (*c.field == '\0') {
+            EXPECT_TRUE(checked.Ok()) << written.toStdString() << DescribeOutcome(checked).toStdString();
+        } else {
+            EXPECT_EQ(checked.kind, OutcomeKind::InputError) << written.toStdString();
+            EXPECT_EQ(checked.field, QString::fromLatin1(c.field)) << written.toStdString();
+        }
+    }
+    DeviceConfigRecord erased;
+    erased.fill(0xFF);
+    const Outcome checked = CheckSettingsRecord(erased);
+    EXPECT_EQ(checked.field, QStringLiteral("AP SSID"));
+    EXPECT_EQ(checked.rule, QStringLiteral("its length is 255 bytes, more than its 31-byte field holds"));
+}
+
 class SettingsFileWrites : public TransferRig {
 protected:
     void ExchangeGetLink()
@@ -125,6 +191,52 @@ TEST_F(SettingsFileWrites, NoWriteUntilAWholeRecordCame)
     EXPECT_EQ(refused.kind, OutcomeKind::NotReadYet);
     EXPECT_EQ(FailureReason(refused), SettingsNotReadText);
     EXPECT_EQ(module.Files().count(SettingsFileName), 0u);
+}
+
+// Once a reset frame went out at all, whatever the module made of it, its settings may be the
+// defaults: no settings file goes out until a whole link record of the module asked for came. A
+// reset that never left the PC changes nothing.
+TEST_F(SettingsFileWrites, AResetThatWentOutStopsWritesUntilTheModuleSentItsRecord)
+{
+    StartModule();
+    const struct {
+        const char* what;
+        std::function<void(zqbsim::Misbehaviour&)> misbehave;
+        OutcomeKind reset;
+        bool wentOut;
+    } cases[] = {
+        {"acknowledged", [](auto&) {}, OutcomeKind::Delivered, true},
+        {"refused", [](auto& b) { b.statusFor[ClearFlashConfig] = 3; }, OutcomeKind::Refused, true},
+        {"answered with a bad magic", [](auto& b) { b.badMagicFor = {ClearFlashConfig}; }, OutcomeKind::InvalidReply, true},
+        {"closed without a reply", [](auto& b) { b.closeWithoutReply = true; }, OutcomeKind::Delivered, true},
+        {"never connected", [](auto& b) { b.refuseConnections = true; }, OutcomeKind::Unreachable, false},
+    };
+    for (const auto& c : cases) {
+        module.SetBehaviour({});
+        ExchangeGetLink();
+        ASSERT_EQ(context.session.deviceConfigRecordValid, 1) << c.what;
+        zqbsim::Misbehaviour b;
+        c.misbehave(b);
+        module.SetBehaviour(b);
+        EXPECT_EQ(link.Settings().SendClearFlashConfig().kind, c.reset) << c.what;
+        module.SetBehaviour({});
+        module.ClearFrames();
+        DeviceConfigRecord patched = context.session.deviceConfigRecord;
+        PatchLocation(patched, "After reset");
+        if (!c.wentOut) {
+            EXPECT_TRUE(link.Settings().WriteRecord(patched).Ok()) << c.what;
+            continue;
+        }
+        EXPECT_EQ(link.Settings().WriteRecord(patched).kind, OutcomeKind::NotReadYet) << c.what;
+        EXPECT_TRUE(module.Frames().empty()) << c.what << ": nothing goes out over the defaults";
+        // A record from a module that reports another address is not this module's.
+        module.Update([](zqbsim::ModuleState& s) { s.reportedAddress = {127, 0, 0, 2}; });
+        ExchangeGetLink();
+        EXPECT_EQ(link.Settings().WriteRecord(patched).kind, OutcomeKind::NotReadYet) << c.what;
+        module.Update([](zqbsim::ModuleState& s) { s.reportedAddress = {127, 0, 0, 1}; });
+        ExchangeGetLink();
+        EXPECT_TRUE(link.Settings().WriteRecord(patched).Ok()) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "protocol/Ipv4Text.h"
 
-#include <QStringList>
+#include <QString>
 
 namespace zqb {
 
@@ -14,16 +14,29 @@ bool IsDecimalDigits(const QString& text)
 
 std::optional<std::uint32_t> ParseDottedDecimal(const QString& text)
 {
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4) return std::nullopt;
+    // Read in one pass, without splitting: every exchange parses the module's address.
     std::uint32_t address = 0;
-    for (const QString& part : parts) {
-        // More than three digits can only be a zero-padded small number; a long run must not wrap.
-        if (!IsDecimalDigits(part) || part.size() > 8) return std::nullopt;
-        const uint value = part.toUInt();
-        if (value > 255) return std::nullopt;
+    int parts = 0;
+    qsizetype at = 0;
+    const qsizetype size = text.size();
+    while (parts < 4) {
+        uint value = 0;
+        qsizetype digits = 0;
+        for (; at < size; ++at, ++digits) {
+            const QChar c = text.at(at);
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) break;
+            // More than three digits can only be a zero-padded small number; a long run must not wrap.
+            if (digits == 8) return std::nullopt;
+            value = value * 10 + static_cast<uint>(c.unicode() - '0');
+        }
+        if (digits == 0 || value > 255) return std::nullopt;
         address = (address << 8) | value;
+        ++parts;
+        if (at == size) break;
+        if (text.at(at) != QLatin1Char('.') || parts == 4) return std::nullopt;
+        ++at;
     }
+    if (parts != 4) return std::nullopt;
     return address;
 }
 

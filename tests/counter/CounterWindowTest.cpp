@@ -52,9 +52,6 @@ TEST_F(CounterWindow, OpeningReadsTheCountersAndOnlyTheModelsInputsStayEnabled)
         EXPECT_EQ(Value(0), QStringLiteral("4294967295"));
         EXPECT_EQ(Value(1), QStringLiteral("1234"));
         EXPECT_EQ(Value(2), QStringLiteral("0"));
-        // For a look at the window: ZQB_SCREENSHOT_DIR=out runs save it there.
-        if (qEnvironmentVariableIsSet("ZQB_SCREENSHOT_DIR"))
-            counter->grab().save(qEnvironmentVariable("ZQB_SCREENSHOT_DIR") + QStringLiteral("/tform3-linked.png"));
         counter->close();
     });
     QTest::mouseClick(form->Image4, Qt::LeftButton);

@@ -158,25 +158,5 @@ TEST_F(FunctionWindowLife, UnwrittenChangesGiveWayToTheModulesFunctionAfterClosi
     EXPECT_EQ(form.Label10->text(), "2 Sec");
 }
 
-// Pictures of the window for a person to look at; only when ZQB_SCREENSHOT_DIR names a folder.
-TEST_F(FunctionWindowLife, Screenshots)
-{
-    const QString folder = qEnvironmentVariable("ZQB_SCREENSHOT_DIR");
-    if (folder.isEmpty()) GTEST_SKIP() << "set ZQB_SCREENSHOT_DIR to write screenshots";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    EXPECT_TRUE(form.grab().save(QDir(folder).filePath("tform4-default.png")));
-
-    StartModule();
-    module.Update([](zqbsim::ModuleState& s) {
-        const FunctionRecord r = ExampleRecord();
-        std::copy(r.begin(), r.end(), s.functionRecord.begin());
-    });
-    ExchangeGetLink();
-    ASSERT_EQ(On(), 80);
-    EXPECT_TRUE(form.grab().save(QDir(folder).filePath("tform4-linked.png")));
-}
-
 }  // namespace
 }  // namespace zqb::test

@@ -368,8 +368,6 @@ TEST_F(MainWindow, SetupRefusesWhileAnExchangeWaitsAndItsClosingResumesThePoll)
     QTimer::singleShot(50, &setup, [&] {
         pollWhileOpen = context.session.LinkPollEnabled == 1;
         EXPECT_EQ(setup.windowTitle(), QStringLiteral("zQB.Setup"));
-        if (qEnvironmentVariableIsSet("ZQB_SCREENSHOT_DIR"))
-            setup.grab().save(qEnvironmentVariable("ZQB_SCREENSHOT_DIR") + QStringLiteral("/tform2.png"));
         setup.close();
     });
     form->StatusBar2->SetPanelText(0, QStringLiteral("Set Locator done!"));

@@ -9,6 +9,7 @@
 #include "protocol/CommandBuilders.h"
 #include "protocol/CommandCodes.h"
 #include "protocol/CommandSenders.h"
+#include "protocol/ModuleReadings.h"
 #include "protocol/QuietDisplay.h"
 #include "protocol/RecordLayouts.h"
 
@@ -53,10 +54,6 @@ struct CoreModuleClient::Wiring {
         return link.Transport().Exchange(code, build);
     }
 
-    std::uint8_t Byte(FieldSpan field) { return link.Context().replyBuffer[field.offset]; }
-    std::uint16_t Word(FieldSpan field) { return GetU16(&link.Context().replyBuffer[field.offset]); }
-    std::uint32_t Long(FieldSpan field) { return GetU32(&link.Context().replyBuffer[field.offset]); }
-
     NoHostNetwork backend;
     HostNetwork host;
     QuietDisplay display;
@@ -79,16 +76,17 @@ CoreModuleClient::~CoreModuleClient() = default;
 
 Result<IoState> CoreModuleClient::ReadIo()
 {
-    Result<IoState> r;
-    r.outcome = wiring_->Exchange(zqb::GetIoStatus, [](CommandFrame& f) { return BuildGetIoStatus(f); });
-    if (!r.Ok()) return r;
     Wiring& w = *wiring_;
-    r.value.out = (w.Byte(IoStatusReply::doBits) & 1) != 0;
-    r.value.di0 = (w.Byte(IoStatusReply::diBits) & 1) != 0;
-    r.value.di1 = (w.Byte(IoStatusReply::diBits) & 2) != 0;
-    r.value.signalWord = w.Word(IoStatusReply::signalStrength);
-    r.value.dacCode = cli::ShownCode(w.Word(IoStatusReply::dacCode));
-    r.value.fourToTwenty = w.Byte(IoStatusReply::currentRange) != 0;
+    const Result<IoReading> read = ReadIoStatus(w.link.Context(), w.link.Transport());
+    Result<IoState> r;
+    r.outcome = read.outcome;
+    if (!r.Ok()) return r;
+    r.value.out = (read.value.bits.doBits & 1) != 0;
+    r.value.di0 = (read.value.bits.diBits & 1) != 0;
+    r.value.di1 = (read.value.bits.diBits & 2) != 0;
+    r.value.signalWord = read.value.signalWord;
+    r.value.dacCode = cli::ShownCode(read.value.dacCode);
+    r.value.fourToTwenty = read.value.fourToTwenty;
     return r;
 }
 
@@ -115,20 +113,18 @@ Result<LinkRecord> CoreModuleClient::ReadLink()
 
 Result<Counters> CoreModuleClient::ReadCounters()
 {
+    const Result<CounterReading> read = ReadDiCounters(wiring_->link.Context(), wiring_->link.Transport());
     Result<Counters> r;
-    r.outcome = wiring_->Exchange(zqb::GetDiCounters, [](CommandFrame& f) { return BuildGetDiCounters(f, 0, 0); });
-    if (!r.Ok()) return r;
-    r.value.values = {wiring_->Long(CountersReply::di0Count), wiring_->Long(CountersReply::di1Count)};
+    r.outcome = read.outcome;
+    if (r.Ok()) r.value.values = {read.value.di0, read.value.di1};
     return r;
 }
 
 Outcome CoreModuleClient::SetDo(bool on)
 {
-    const std::uint8_t level = on ? 1 : 0;
-    Outcome o = wiring_->Exchange(zqb::SetDo, [level](CommandFrame& f) { return BuildSetDo(f, 1, level); });
+    const Result<IoBits> set = SetDigitalOutput(wiring_->link.Context(), wiring_->link.Transport(), 1, on ? 1 : 0);
     // Judged as zqb judges it: an acknowledgement that reports the output otherwise did not switch it.
-    if (o.Ok()) o = cli::JudgeSetDo(on, wiring_->Byte(SetDoReply::doBits));
-    return o;
+    return set.Ok() ? cli::JudgeSetDo(on, set.value.doBits) : set.outcome;
 }
 
 Outcome CoreModuleClient::SetAnalog(std::uint16_t code)

@@ -17,7 +17,7 @@ Result<IoReading> ReadIoStatus(SessionContext& context, CommandTransport& transp
     r.outcome = transport.Exchange(GetIoStatus, [](CommandFrame& f) { return BuildGetIoStatus(f); });
     if (!r.Ok()) return r;
     const DeviceSession& s = context.session;
-    r.value = {BitsOf(s), s.dacCode, s.fourToTwenty != 0};
+    r.value = {BitsOf(s), s.dacCode, s.fourToTwenty != 0, s.signalWord};
     return r;
 }
 

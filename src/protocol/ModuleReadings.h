@@ -19,6 +19,7 @@ struct IoReading {
     IoBits bits;
     std::int32_t dacCode = 0;
     bool fourToTwenty = false;
+    std::uint16_t signalWord = 0;  // the last the module reported (a reply without one keeps it); 0 = none yet
 };
 
 // What GetDiCounters reports.

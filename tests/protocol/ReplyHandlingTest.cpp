@@ -203,34 +203,37 @@ TEST_F(ReplyHandling, NegativeStatusReQueuesLocatorAndLinkAndNothingElse)
 
 TEST_F(ReplyHandling, AcknowledgementsClearTheCommandAndSayWhatWasDone)
 {
+    // Before any model the masks are empty: everything reads as off.
+    Handle(SetDo, Reply(SetDo, 6, Hex("01 03")));
+    EXPECT_EQ(display.Message(), QStringLiteral("Set DO Done! DI:00"));
+    EXPECT_EQ(context.session.doState, 0);
+
     context.session.doMask = 1;
     context.session.diMask = 3;
     Handle(SetDo, Reply(SetDo, 6, Hex("01 02")));
     EXPECT_EQ(display.Message(), QStringLiteral("Set DO Done! DI:02"));
     EXPECT_EQ(context.session.doState, 1);
 
-    Handle(SetLocator, Reply(SetLocator, 6));
-    EXPECT_EQ(display.Message(), QStringLiteral("Set Locator done!"));
-    Handle(SetAnalog, Reply(SetAnalog, 6));
-    EXPECT_EQ(display.Message(), QStringLiteral("Set Analog val done!"));
-    Handle(SetFunctionConfig, Reply(SetFunctionConfig, 6));
-    EXPECT_EQ(display.Message(), QStringLiteral("Set Function Cfg. done!"));
-    Handle(ClearFlashConfig, Reply(ClearFlashConfig, 6));
-    EXPECT_EQ(display.Message(), QStringLiteral("Flash Config been kill!"));
-    EXPECT_EQ(context.session.commandInFlight, 0);
+    const struct {
+        std::uint8_t code;
+        const char* said;
+    } acknowledged[] = {
+        {SetLocator, "Set Locator done!"},
+        {SetAnalog, "Set Analog val done!"},
+        {SetFunctionConfig, "Set Function Cfg. done!"},
+        {ClearFlashConfig, "Flash Config been kill!"},
+    };
+    for (const auto& c : acknowledged) {
+        Handle(c.code, Reply(c.code, 6));
+        EXPECT_EQ(display.Message(), QLatin1String(c.said));
+        EXPECT_EQ(context.session.commandInFlight, 0) << c.said;
+    }
 
     Handle(GetDiCounters, Reply(GetDiCounters, 6, Hex("FF FF FF FF 00 01 00 02")));
     EXPECT_EQ(context.session.diCount0, 4294967295u);
     EXPECT_EQ(context.session.diCount1, 65538u);
     EXPECT_EQ(display.showCountersCalls, 1);
     EXPECT_EQ(context.session.commandInFlight, 0);
-}
-
-TEST_F(ReplyHandling, SetDoBeforeAnyModelMasksEverythingOff)
-{
-    Handle(SetDo, Reply(SetDo, 6, Hex("01 03")));
-    EXPECT_EQ(display.Message(), QStringLiteral("Set DO Done! DI:00"));
-    EXPECT_EQ(context.session.doState, 0);
 }
 
 TEST_F(ReplyHandling, CodesWithoutARowAreReadButChangeNothing)

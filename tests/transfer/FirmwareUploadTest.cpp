@@ -89,7 +89,8 @@ TEST_F(FirmwareUploads, UnknownModelTakesTheLegacyPathAndEndsWithTheAnnouncedSum
     EXPECT_EQ(progress.positions.back(), 700u) << "and a full gauge at the end";
 }
 
-// Nothing of a file that cannot be sent whole ever reaches the module, or the buffer.
+// Nothing of a file that cannot be sent whole, or of none chosen, ever reaches the module, or the
+// buffer.
 TEST_F(FirmwareUploads, FilesThatCannotBeSentWholeAreRefusedBeforeAnythingIsSent)
 {
     const QString huge = WriteFile("huge.bin", {});
@@ -99,10 +100,11 @@ TEST_F(FirmwareUploads, FilesThatCannotBeSentWholeAreRefusedBeforeAnythingIsSent
     const QString fifo = dir.filePath("pipe.bin");
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     const struct {
-        QString path;
+        std::optional<QString> path;  // none: the dialog is cancelled
         OutcomeKind kind;  // too large: an input error the panel states; else the file at fault
-        const char* rule;
+        const char* rule;  // how its reason begins
     } cases[] = {
+        {std::nullopt, OutcomeKind::Declined, nullptr},
         {huge, OutcomeKind::InputError, "File Lengths > Buffer Size, Abort!"},
         {oneTooMany, OutcomeKind::InputError, "File Lengths > Buffer Size, Abort!"},
         {WriteFile("empty.bin", {}), OutcomeKind::FileError, "It is empty."},
@@ -114,10 +116,14 @@ TEST_F(FirmwareUploads, FilesThatCannotBeSentWholeAreRefusedBeforeAnythingIsSent
     };
     Fill(QByteArray(64, '\x5A'));
     for (const auto& c : cases) {
-        if (!QFileInfo(c.path).exists()) continue;
-        const Outcome result = Upload(c.path);
-        EXPECT_EQ(result.kind, c.kind) << c.path.toStdString();
-        EXPECT_TRUE(result.rule.startsWith(QLatin1String(c.rule))) << result.rule.toStdString();
+        if (c.path && !QFileInfo(*c.path).exists()) continue;
+        const std::string name = c.path.value_or(QStringLiteral("(cancelled)")).toStdString();
+        dialogs.ExpectOpenFile(c.path);
+        const Outcome result = firmware.UploadFirmwareImage();
+        EXPECT_EQ(result.kind, c.kind) << name;
+        if (c.rule) {
+            EXPECT_TRUE(result.rule.startsWith(QLatin1String(c.rule))) << result.rule.toStdString();
+        }
         if (c.kind == OutcomeKind::InputError) {
             EXPECT_EQ(display.Message(), ImageTooLargeText);
             EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(context.TransferBuffer()), 64), QByteArray(64, '\x5A'))
@@ -127,112 +133,79 @@ TEST_F(FirmwareUploads, FilesThatCannotBeSentWholeAreRefusedBeforeAnythingIsSent
     EXPECT_EQ(module.ConnectionCount(), 0);
 }
 
-// An image whose every byte the module took goes on to the verdict, however the module ends the
-// data connection; a checksum connection closed without an answer is a missing verdict, asked
-// for again on the same schedule as silence, then given up.
-TEST_F(FirmwareUploads, TheVerdictIsAskedAfterEveryWholeDataPhase)
+// Every image whose data the module took whole goes on to the verdict, however the module ends
+// the data connection. The verdict is the module's sum against the PC's; a check left without an
+// answer (closed or silent) is asked three more times on the transfer timer's schedule, whatever
+// the link timer does to the other retry count, then given up; one whose re-issues cannot connect
+// ends on the same schedule. Either way the module is free again for every program of this PC.
+TEST_F(FirmwareUploads, EveryWholeImageEndsWithAVerdict)
 {
-    zqbsim::Misbehaviour reset;
-    reset.resetDataAfterAll = true;
-    module.SetBehaviour(reset);
-    const Outcome sent = Upload(WriteFile("fw.bin", Pattern(5000)));
-    EXPECT_TRUE(sent.Ok()) << DescribeOutcome(sent).toStdString();
-    EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 1u);
-    ASSERT_TRUE(context.imageVerdict);
-    EXPECT_TRUE(context.imageVerdict->Ok());
+    using M = zqbsim::Misbehaviour;
+    const struct {
+        const char* what;
+        std::function<void(M&)> upload;   // the module during the upload and its first check
+        std::function<void(M&)> reissue;  // and while the check is asked again
+        QStringList saidWhileAskingAgain;
+        OutcomeKind verdict;
+        const char* message;
+        std::size_t checksumRequests;
+    } cases[] = {
+        {"every byte taken, then a reset", [](M& b) { b.resetDataAfterAll = true; }, [](M&) {}, {}, OutcomeKind::Delivered,
+         "F/W update Complete! Reboot to take effect", 1},
+        {"another sum", [](M& b) { b.imageSumOverride = 0x12345678; }, [](M&) {}, {}, OutcomeKind::VerdictMismatch,
+         "Update F/W fail with Error! Please retry again.", 1},
+        {"check closed without an answer", [](M& b) { b.closeWithoutReply = true; }, [](M& b) { b.closeWithoutReply = true; },
+         {"Retry transfer 1", "Retry transfer 2", "Retry transfer 3", "Retry timeout, abort transfer!"}, OutcomeKind::NoReply,
+         "Retry timeout, abort transfer!", 4},
+        {"check never answered", [](M& b) { b.silentFor = {GetImageChecksum}; }, [](M& b) { b.silentFor = {GetImageChecksum}; },
+         {"Retry transfer 1", "Retry transfer 2", "Retry transfer 3", "Retry timeout, abort transfer!"}, OutcomeKind::NoReply,
+         "Retry timeout, abort transfer!", 4},
+        {"re-issues cannot connect", [](M& b) { b.closeWithoutReply = true; }, [](M& b) { b.refuseConnections = true; },
+         {"Retry transfer 1", "Connect Timeout", "Retry transfer 2", "Connect Timeout", "Retry transfer 3", "Connect Timeout",
+          "Retry timeout, abort transfer!"},
+         OutcomeKind::Unreachable, "Retry timeout, abort transfer!", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        transport.SetTiming({});
+        M behaviour;
+        c.upload(behaviour);
+        module.SetBehaviour(behaviour);
+        module.ClearFrames();
+        const std::size_t verdictsBefore = display.verdicts.size();
+        const Outcome sent = Upload(WriteFile("fw.bin", Pattern(5000)));
+        EXPECT_TRUE(sent.Ok()) << DescribeOutcome(sent).toStdString();
+        const bool askedAgain = !c.saidWhileAskingAgain.isEmpty();
+        EXPECT_EQ(context.imageVerdict.has_value(), !askedAgain);
+        EXPECT_EQ(context.session.replyOverdue, askedAgain ? 1 : 0);
 
-    module.ClearFrames();
-    zqbsim::Misbehaviour hangUp;
-    hangUp.closeWithoutReply = true;
-    module.SetBehaviour(hangUp);
-    EXPECT_TRUE(Upload(WriteFile("fw.bin", Pattern(5000))).Ok());
-    EXPECT_FALSE(context.imageVerdict);
-    EXPECT_EQ(context.session.replyOverdue, 1);
-    for (int tick = 0; tick < 400 && context.session.replyOverdue; ++tick) {
-        context.session.retryCount = 0;
-        replies.OverdueTick();
+        behaviour = {};
+        c.reissue(behaviour);
+        module.SetBehaviour(behaviour);
+        transport.SetTiming({3000, 5, 5});  // a silent re-issue ends quickly
+        const std::size_t before = display.panelHistory.size();
+        for (int tick = 0; tick < 400 && !context.imageVerdict; ++tick) {
+            context.session.retryCount = 0;  // every link timer tick
+            replies.OverdueTick();
+        }
+        const QStringList said(display.panelHistory.begin() + static_cast<std::ptrdiff_t>(before), display.panelHistory.end());
+        EXPECT_EQ(said, c.saidWhileAskingAgain);
+        ASSERT_TRUE(context.imageVerdict);
+        EXPECT_EQ(context.imageVerdict->kind, c.verdict);
+        if (c.verdict == OutcomeKind::VerdictMismatch) {
+            EXPECT_EQ(context.imageVerdict->done, 0x12345678u) << "the module's sum";
+        }
+        EXPECT_EQ(display.verdicts.size(), verdictsBefore + 1);
+        EXPECT_EQ(display.verdicts.back(), c.verdict == OutcomeKind::Delivered);
+        EXPECT_EQ(display.verdictKinds.back(), c.verdict);
+        EXPECT_EQ(display.Message(), QLatin1String(c.message));
+        EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), c.checksumRequests);
+        EXPECT_EQ(context.session.commandInFlight, 0);
+        EXPECT_EQ(context.session.replyOverdue, 0);
+        ModuleLock other;
+        other.Aim(lockDir.path().toStdString(), "127.0.0.1", module.Port());
+        EXPECT_EQ(other.TryShared(), ModuleLock::Attempt::Taken) << "the module is free again";
     }
-    EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 4u);
-    EXPECT_EQ(display.Message(), RetryTimeoutText);
-    ASSERT_TRUE(context.imageVerdict);
-    EXPECT_EQ(context.imageVerdict->kind, OutcomeKind::NoReply);
-}
-
-// A module that goes away after the first checksum request: each re-issue meets a refused
-// connection. The check ends on the schedule of silence, and the module is free again for every
-// program of this PC.
-TEST_F(FirmwareUploads, ACheckWhoseReissuesCannotConnectEndsAndFreesTheModule)
-{
-    zqbsim::Misbehaviour hangUp;
-    hangUp.closeWithoutReply = true;
-    module.SetBehaviour(hangUp);
-    ASSERT_TRUE(Upload(WriteFile("fw.bin", Pattern(5000))).Ok());
-    ASSERT_EQ(context.session.replyOverdue, 1);
-    zqbsim::Misbehaviour refusing;
-    refusing.refuseConnections = true;
-    module.SetBehaviour(refusing);
-    const std::size_t before = display.panelHistory.size();
-    for (int tick = 0; tick < 400 && !context.imageVerdict; ++tick) {
-        context.session.retryCount = 0;  // every link timer tick
-        replies.OverdueTick();
-    }
-    const QStringList said(display.panelHistory.begin() + static_cast<std::ptrdiff_t>(before), display.panelHistory.end());
-    EXPECT_EQ(said, (QStringList{"Retry transfer 1", "Connect Timeout", "Retry transfer 2", "Connect Timeout", "Retry transfer 3",
-                                 "Connect Timeout", "Retry timeout, abort transfer!"}));
-    ASSERT_TRUE(context.imageVerdict);
-    EXPECT_EQ(context.imageVerdict->kind, OutcomeKind::Unreachable);
-    EXPECT_EQ(display.verdictKinds.back(), OutcomeKind::Unreachable);
-    EXPECT_EQ(context.session.commandInFlight, 0);
-    EXPECT_EQ(context.session.replyOverdue, 0);
-    EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 1u) << "only the first request reached the module";
-    ModuleLock other;
-    other.Aim(lockDir.path().toStdString(), "127.0.0.1", module.Port());
-    EXPECT_EQ(other.TryShared(), ModuleLock::Attempt::Taken) << "the module is free again";
-}
-
-TEST_F(FirmwareUploads, CancelledDialogSendsNothing)
-{
-    dialogs.ExpectOpenFile(std::nullopt);
-    EXPECT_EQ(firmware.UploadFirmwareImage().kind, OutcomeKind::Declined);
-    EXPECT_EQ(module.ConnectionCount(), 0);
-}
-
-TEST_F(FirmwareUploads, DifferentSumFromTheModuleIsAFailure)
-{
-    zqbsim::Misbehaviour wrongSum;
-    wrongSum.imageSumOverride = 0x12345678;
-    module.SetBehaviour(wrongSum);
-    Upload(WriteFile("fw.bin", Pattern(5000)));
-    EXPECT_EQ(display.verdicts, std::vector<bool>{false});
-    EXPECT_EQ(display.Message(), ChecksumMismatchText);
-    ASSERT_TRUE(context.imageVerdict);
-    EXPECT_EQ(context.imageVerdict->kind, OutcomeKind::VerdictMismatch);
-    EXPECT_EQ(context.imageVerdict->done, 0x12345678u);
-}
-
-// A module that never answers the check is asked three more times, whatever the link timer does
-// to the other retry count, and then the update is given up as failed.
-TEST_F(FirmwareUploads, UnansweredCheckIsAskedThreeTimesMoreThenFails)
-{
-    transport.SetTiming({3000, 5, 5});
-    Upload(WriteFile("fw.bin", Pattern(3000)));
-    zqbsim::Misbehaviour silent;
-    silent.silent = true;
-    module.SetBehaviour(silent);
-    context.session.commandInFlight = GetImageChecksum;  // as an unanswered check leaves it
-    context.session.replyOverdue = 1;
-    QStringList said;
-    for (int tick = 0; tick < 400 && context.session.replyOverdue; ++tick) {
-        context.session.retryCount = 0;  // every link timer tick
-        replies.OverdueTick();
-        if (said.isEmpty() || said.last() != display.Message()) said << display.Message();
-    }
-    EXPECT_EQ(said, (QStringList{ChecksumMatchText, "Retry transfer 1", "Retry transfer 2", "Retry transfer 3",
-                                 RetryTimeoutText}));
-    EXPECT_EQ(FramesWithCode(GetImageChecksum).size(), 4u);
-    EXPECT_EQ(display.verdicts, (std::vector<bool>{true, false}));
-    EXPECT_EQ(display.verdictKinds.back(), OutcomeKind::NoReply);
-    EXPECT_EQ(context.session.commandInFlight, 0);
 }
 
 }  // namespace

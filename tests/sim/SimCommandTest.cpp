@@ -175,16 +175,14 @@ TEST_F(SimCommands, WebKeyLocatorAndWifiModeTakeEffect)
     Ask(Frame("DC"), 6);
     EXPECT_EQ(sim.State().configWrittenCount, 1);
 
+    // Station mode, with its restart (the way back to the access point is in
+    // SimFiles.WifiModeCommandRestartsAndOutlivesTheFile).
     Ask(Frame("30 00"), 6);
-    ModuleState s = sim.State();
+    const ModuleState s = sim.State();
     EXPECT_EQ(s.wifiModeRequested, 0);
     EXPECT_EQ(s.wifiModeAp, 0);
     EXPECT_EQ(s.resetCount, 1);
     EXPECT_EQ(Byte(Ask(Frame("21 00 00"), 506), 176), 0);
-    Ask(Frame("30 02"), 6);
-    s = sim.State();
-    EXPECT_EQ(s.wifiModeAp, 1);
-    EXPECT_EQ(s.resetCount, 2);
 }
 
 TEST_F(SimCommands, FramesAreRecordedExactlyAsTheyArrived)

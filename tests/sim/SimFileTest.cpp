@@ -1,4 +1,6 @@
 // Two-step file writes, the image checksum and the configuration file that a restart applies.
+#include <tuple>
+
 #include "sim/SimTestSupport.h"
 
 namespace zqbsim::test {
@@ -34,22 +36,26 @@ void UploadImage(ModuleSimulator& sim, std::uint8_t code, const QByteArray& name
 TEST_F(SimFiles, TwoStepWriteStoresTheFileWithItsSum)
 {
     WriteFile("/local/note.txt", "abc");
-    const StoredFile file = sim.Files().at("/local/note.txt");
-    EXPECT_EQ(file.data, "abc");
-    EXPECT_EQ(file.announcedLength, 3u);
-    EXPECT_EQ(file.announcedSum, 0x126u);
-    EXPECT_EQ(file.byteSum, 0x126u);
-    EXPECT_TRUE(file.complete);
-
     // Only the announcement is a frame; the data connection is not.
     const auto frames = sim.Frames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].size(), 60);
     EXPECT_EQ(HexText(frames[0].mid(4, 13)), "5F 00 00 00 03 00 00 01 26 00 00 00 0F");
     EXPECT_EQ(sim.ConnectionCount(), 2);
-
     // Back to commands once the data connection is over.
     EXPECT_EQ(Ask(Frame("D8"), 13).size(), 13);
+
+    WriteFile("/local/big.bin", Pattern(2500));  // across chunks
+    for (const auto& [name, data, sum] : {std::tuple{"/local/note.txt", QByteArray("abc"), 0x126u},
+                                          std::tuple{"/local/big.bin", Pattern(2500), Sum(Pattern(2500))}}) {
+        SCOPED_TRACE(name);
+        const StoredFile file = sim.Files().at(name);
+        EXPECT_EQ(file.data, data);
+        EXPECT_EQ(file.announcedLength, static_cast<std::uint32_t>(data.size()));
+        EXPECT_EQ(file.announcedSum, sum);
+        EXPECT_EQ(file.byteSum, sum);
+        EXPECT_TRUE(file.complete);
+    }
 }
 
 // A long announcement split by the network is still one 60-byte frame with one reply.
@@ -65,15 +71,6 @@ TEST_F(SimFiles, AnnouncementInTwoPiecesIsOneFrame)
     ASSERT_TRUE(sim.WaitForFrames(1, 1000));
     EXPECT_EQ(sim.Frames().front(), frame);
     EXPECT_EQ(sim.Files().at("/local/syscfg.cfg").announcedSum, 0x1234u);
-}
-
-TEST_F(SimFiles, LargeFileArrivesWholeAcrossChunks)
-{
-    const QByteArray data = Pattern(2500);
-    WriteFile("/local/big.bin", data);
-    const StoredFile file = sim.Files().at("/local/big.bin");
-    EXPECT_EQ(file.data, data);
-    EXPECT_EQ(file.byteSum, Sum(data));
 }
 
 TEST_F(SimFiles, DataConnectionClosedEarlyKeepsWhatCame)

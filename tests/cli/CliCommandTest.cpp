@@ -46,11 +46,6 @@ public:
         file.write(bytes);
         return file.fileName();
     }
-    static QByteArray Read(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 };
 
 TEST_F(CliCommands, StatusSaysWhatTheModuleReportsAndNoKey)
@@ -222,6 +217,41 @@ TEST_F(CliCommands, ExitStatusesSayWhatFailed)
         {"bad setting", {"settings", "set", "modbus-port=80"}, [](CliCommands&) {}, ExitUsage, "Port already used", 0},
         {"long web key", {"web-key", "abcdef"}, [](CliCommands&) {}, ExitUsage, "web-key must have 1 to 5", 0},
         {"usage", {"do", "maybe"}, [](CliCommands&) {}, ExitUsage, "say on or off", 0},
+        // Settings need the whole settings record, which the link record carries at its end.
+        {"backup of a cut record", {"settings", "backup", FilePath("x.cfg")},
+         [](CliCommands& t) { t.Misbehave([](zqbsim::Misbehaviour& b) { b.replyLength = 400; }); }, ExitRefused,
+         "cut short (400 of 506 bytes)", 0},
+        {"set on a cut record", {"settings", "set", "location=X"},
+         [](CliCommands& t) { t.Misbehave([](zqbsim::Misbehaviour& b) { b.replyLength = 400; }); }, ExitRefused,
+         "cut short (400 of 506 bytes)", 0},
+        // A function file is refused as the window refuses it, before anything is sent.
+        {"function file header", {"function", "load", Write("header.zcf", "3578010101000305000103330CCC000204010C")},
+         [](CliCommands&) {}, ExitUsage, "File Header Error!!", 0},
+        {"function file short line", {"function", "load", Write("short.zcf", "3577010101")}, [](CliCommands&) {}, ExitUsage,
+         "is not a valid integer value", 0},
+        {"function file bad digit", {"function", "load", Write("digit.zcf", "35770G0101000305000103330CCC000204010C")},
+         [](CliCommands&) {}, ExitUsage, "'0x0G' is not a valid integer value", 0},
+        {"function file empty", {"function", "load", Write("empty.zcf", "")}, [](CliCommands&) {}, ExitUsage,
+         "List index out of bounds (0)", 0},
+        {"function file a directory", {"function", "load", files.path()}, [](CliCommands&) {}, ExitUsage,
+         "It is not a regular file.", 0},
+        // Off 50 %, On 0 %: the On bar stops at 5 %, under Off, and Write Device refuses; and Save
+        // File, for such a function on the module.
+        {"function file Off above On",
+         {"function", "load", Write("off.zcf", "3577" + QByteArray(16, '0') + "07FF0000" + QByteArray(10, '0'))},
+         [](CliCommands&) {}, ExitUsage, "Off value can not bigger then On value!", 0},
+        {"function save Off above On", {"function", "save", FilePath("off-saved.zcf")},
+         [](CliCommands& t) {
+             t.module.Update([](zqbsim::ModuleState& s) {
+                 s.functionRecord.fill(0);
+                 s.functionRecord[18] = 0x07;
+                 s.functionRecord[19] = 0xFF;
+             });
+         },
+         ExitRefused, "Off value can not bigger then On value!", 0},
+        {"empty image", {"firmware", Write("empty.bin", {})}, [](CliCommands&) {}, ExitUsage, "It is empty.", 0},
+        {"image over 2 MiB", {"firmware", Write("big.bin", QByteArray(2097153, 'x'))}, [](CliCommands&) {}, ExitUsage,
+         "File Lengths > Buffer Size, Abort!", 0},
     };
     for (const auto& c : cases) {
         module.SetBehaviour({});
@@ -239,6 +269,7 @@ TEST_F(CliCommands, ExitStatusesSayWhatFailed)
             EXPECT_EQ(sent, c.commandFramesSent) << c.name;
         }
     }
+    for (const char* name : {"x.cfg", "off-saved.zcf"}) EXPECT_FALSE(QFile::exists(FilePath(name))) << name << " written";
 }
 
 // Programs share a module for their exchanges; one that writes a file to it holds it alone.
@@ -319,7 +350,7 @@ TEST_F(CliCommands, BackupThenRestoreWritesBackTheSameBytes)
     const CliRun saved = Run({"--json", "settings", "backup", backup});
     ASSERT_EQ(saved.status, ExitDone) << saved.err.toStdString();
     EXPECT_EQ(saved.Object()["bytes"].toInt(), 256);
-    EXPECT_EQ(Read(backup), before);
+    EXPECT_EQ(ReadFile(backup), before);
 
     ASSERT_EQ(Run({"settings", "set", "location=Changed"}).status, ExitDone);
     ASSERT_TRUE(module.WaitForFile("/local/syscfg.cfg", 3000));
@@ -380,11 +411,11 @@ TEST_F(CliCommands, FilesAreWrittenWholeOrNotAtAll)
         if (c.status != ExitDone) {
             EXPECT_TRUE(run.out.isEmpty()) << c.what;
             if (S_ISREG(info.st_mode)) {
-                EXPECT_EQ(Read(target), old) << c.what << ": the old file stays";
+                EXPECT_EQ(ReadFile(target), old) << c.what << ": the old file stays";
             }
             EXPECT_EQ(S_ISFIFO(info.st_mode), target == fifo) << c.what;
         } else {
-            EXPECT_EQ(Read(target).size(), 256) << c.what;
+            EXPECT_EQ(ReadFile(target).size(), 256) << c.what;
             EXPECT_EQ(info.st_mode & 0777, 0600u) << c.what << ": a backup holds both Wi-Fi keys";
         }
     }
@@ -480,21 +511,6 @@ TEST_F(CliCommands, SettingsSetWritesOneFileThenTellsTheModuleOfModbus)
     EXPECT_EQ(FramesWithCode(module, ConfigWritten), 0) << "only a Modbus change is announced";
 }
 
-TEST_F(CliCommands, SettingsNeedTheWholeRecordInTheLinkRecord)
-{
-    zqbsim::Misbehaviour shortLink;
-    shortLink.replyLength = 400;  // the link record ends before the settings record does
-    module.SetBehaviour(shortLink);
-    for (const QStringList& arguments : {QStringList{"settings", "backup", FilePath("x.cfg")},
-                                         QStringList{"settings", "set", "location=X"}}) {
-        const CliRun run = Run(arguments);
-        EXPECT_EQ(run.status, ExitRefused) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(run.err.contains(QLatin1String("cut short (400 of 506 bytes)"))) << run.err.toStdString();
-    }
-    EXPECT_FALSE(QFile::exists(FilePath("x.cfg")));
-    EXPECT_EQ(FramesWithCode(module, BeginFileWrite), 0);
-}
-
 TEST_F(CliCommands, FunctionShowSaysWhatTheModuleHolds)
 {
     module.Update([](zqbsim::ModuleState& s) {
@@ -518,45 +534,6 @@ TEST_F(CliCommands, FunctionShowSaysWhatTheModuleHolds)
     const CliRun none = Run({"--json", "function", "show"});
     EXPECT_EQ(none.status, ExitDone);
     EXPECT_EQ(none.Object()["present"].toBool(), false);
-}
-
-TEST_F(CliCommands, FunctionLoadRefusesWhatTheWindowRefusesAndSendsNothing)
-{
-    const struct {
-        const char* name;
-        QString path;
-        const char* message;
-    } cases[] = {
-        {"header", Write("header.zcf", "3578010101000305000103330CCC000204010C"), "File Header Error!!"},
-        {"short line", Write("short.zcf", "3577010101"), "is not a valid integer value"},
-        {"bad digit", Write("digit.zcf", "35770G0101000305000103330CCC000204010C"), "'0x0G' is not a valid integer value"},
-        {"empty", Write("empty.zcf", ""), "List index out of bounds (0)"},
-        {"directory", files.path(), "It is not a regular file."},
-        // Off 50 %, On 0 %: the On bar stops at 5 %, under Off, and Write Device refuses.
-        {"Off above On", Write("off.zcf", "3577" + QByteArray(16, '0') + "07FF0000" + QByteArray(10, '0')),
-         "Off value can not bigger then On value!"},
-    };
-    for (const auto& c : cases) {
-        module.ClearFrames();
-        const CliRun run = Run({"function", "load", c.path});
-        EXPECT_EQ(run.status, ExitUsage) << c.name;
-        EXPECT_TRUE(run.err.contains(QLatin1String(c.message))) << c.name << ": " << run.err.toStdString();
-        EXPECT_EQ(FramesWithCode(module, SetFunctionConfig), 0) << c.name;
-    }
-}
-
-TEST_F(CliCommands, FunctionSaveOfAFunctionTheWindowCannotSaveFails)
-{
-    module.Update([](zqbsim::ModuleState& s) {
-        s.functionRecord.fill(0);
-        s.functionRecord[18] = 0x07;  // Off 50 %
-        s.functionRecord[19] = 0xFF;  // On 0 %: the On bar stops at 5 %, under Off
-    });
-    const QString path = FilePath("off.zcf");
-    const CliRun run = Run({"function", "save", path});
-    EXPECT_EQ(run.status, ExitRefused);
-    EXPECT_TRUE(run.err.contains(QLatin1String("Off value can not bigger then On value!"))) << run.err.toStdString();
-    EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST_F(CliCommands, FirmwareEndsWithTheModulesVerdict)
@@ -594,13 +571,6 @@ TEST_F(CliCommands, FirmwareEndsWithTheModulesVerdict)
         if (c.status == ExitDone) {
             EXPECT_EQ(run.Object()["verdict"].toString(), "match");
         }
-    }
-    module.SetBehaviour({});
-    for (const auto& [name, bytes] : {std::pair{"empty.bin", QByteArray()}, std::pair{"big.bin", QByteArray(2097153, 'x')}}) {
-        module.ClearFrames();
-        const CliRun run = Run({"firmware", Write(QString::fromLatin1(name), bytes)});
-        EXPECT_EQ(run.status, ExitUsage) << name;
-        EXPECT_EQ(FramesWithCode(module, BeginFileWrite), 0) << name;
     }
 }
 

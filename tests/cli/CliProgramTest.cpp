@@ -1,12 +1,10 @@
-// The zqb program itself: its exit statuses and output as a script sees them, and the lock that
-// keeps two of them off one module.
+// The zqb program itself: its exit statuses and output as a script sees them. (The lock that keeps
+// two programs off one module is met by the program in OneOwnerTest.)
 #include <QCoreApplication>
 #include <QJsonDocument>
-#include <QDir>
 #include <QProcess>
 
 #include "cli/CliRig.h"
-#include "protocol/ModuleLock.h"
 
 namespace zqb::cli::test {
 namespace {
@@ -93,21 +91,6 @@ TEST_F(CliProgram, JsonStatusParsesBack)
     EXPECT_EQ(document.object()["mac"].toString(), "00:1E:C0:12:34:56");
     EXPECT_EQ(document.object()["module"].toString(), moduleText);
     EXPECT_EQ(run.out.count(QLatin1Char('\n')), 1) << "one object, one line";
-}
-
-// Another process writing a file to the module holds it exclusively: this one says so, sends
-// nothing and ends with status 1.
-TEST_F(CliProgram, ProgramFindingTheModuleInAFileWriteIsTurnedAway)
-{
-    ModuleLock held;
-    // The program keeps its locks in $XDG_RUNTIME_DIR/zqb.
-    held.Aim(lockDir.path().toStdString() + "/zqb", "127.0.0.1", module.Port());
-    QDir(lockDir.path()).mkdir(QStringLiteral("zqb"));
-    ASSERT_EQ(held.Exclusive(0), ModuleLock::Attempt::Taken);
-    const Finished run = Run({"--module", moduleText, "status"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains(QLatin1String("another program is writing a file to this module"))) << run.err.toStdString();
-    EXPECT_TRUE(module.Frames().empty());
 }
 
 }  // namespace

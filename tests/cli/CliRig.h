@@ -5,6 +5,7 @@
 #include <deque>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -52,6 +53,13 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 2000)
         QThread::msleep(5);
     }
     return true;
+}
+
+// The bytes of a file, or none when it cannot be read.
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 struct CliRun {

@@ -9,11 +9,7 @@
 namespace zqb::test {
 namespace {
 
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using cli::test::ReadFile;
 
 FunctionRecord Codes(std::uint16_t off, std::uint16_t on, std::uint8_t enable = 1)
 {
@@ -70,8 +66,8 @@ TEST_F(WindowAndProgram, SavedFunctionFilesAreTheSameBytes)
         form.SpeedButton9Click();
         ASSERT_TRUE(dialogs.AllShown());
         ASSERT_EQ(RunZqb({"function", "save", programFile}), 0);
-        EXPECT_EQ(Read(programFile), Read(windowFile)) << n;
-        EXPECT_EQ(Read(programFile).size(), 38);
+        EXPECT_EQ(ReadFile(programFile), ReadFile(windowFile)) << n;
+        EXPECT_EQ(ReadFile(programFile).size(), 38);
     }
 }
 

@@ -207,13 +207,11 @@ TEST_F(BridgeMqtt, CommandsReachTheModuleAndBadPayloadsSendNothing)
         {"ao/set", "4095", nullptr, SetAnalog, QByteArray::fromHex("5A3577A5D4010FFF")},
         {"counters/clear", "1", nullptr, ClearDiCounter, QByteArray::fromHex("5A3577A56101")},
         {"locate/set", "PRESS", nullptr, SetLocator, {}},
+        // Refused as read (the payloads' own rules are in BridgePayloadTest), and against the range.
         {"do/set", "maybe", "input_error", SetDo, {}},
         {"ao/set", "100", "input_error", SetAnalog, {}},  // 819 at least in 4-20 mA
         {"ao/set", "4096", "input_error", SetAnalog, {}},
-        {"ao/set", "eleven", "input_error", SetAnalog, {}},
-        {"ao/set", "-5", "input_error", SetAnalog, {}},
-        {"range/set", "0-10", "input_error", SetOutputRange, {}},
-        {"counters/clear", "2", "input_error", ClearDiCounter, {}},
+        {"range/set", "0-20", nullptr, SetOutputRange, QByteArray::fromHex("5A3577A5D600")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE((QLatin1String(c.command) + QLatin1Char(' ') + QString::fromUtf8(c.payload)).toStdString());
@@ -242,16 +240,9 @@ TEST_F(BridgeMqtt, CommandsReachTheModuleAndBadPayloadsSendNothing)
     EXPECT_EQ(Module(11).State().doBits, 0);
     EXPECT_EQ(Module(11).State().dacCode, 4095);
     EXPECT_EQ(Module(11).State().locatorCount, 1);
+    EXPECT_EQ(Module(11).State().rangeFourToTwenty, 0);
     // The other modules were left alone.
     EXPECT_TRUE(FramesWithCode(Module(12), SetDo).empty());
-
-    // Switching to 4-20 mA with the output below 4 mA raises it first, as the window does.
-    Module(12).Update([](zqbsim::ModuleState& s) { s.dacCode = 100; });
-    ASSERT_TRUE(probe.WaitFor(Topic(12, "state"), [](const Message& m) { return m.Json().value(QStringLiteral("dac")).toInt() == 100; }));
-    probe.Publish(Topic(12, "range/set"), "4-20");
-    ASSERT_TRUE(probe.WaitFor(Topic(12, "result"), [](const Message& m) { return m.Json().value(QStringLiteral("ok")).toBool(); }));
-    EXPECT_EQ(Module(12).State().dacCode, 819);
-    EXPECT_EQ(Module(12).State().rangeFourToTwenty, 1);
 }
 
 TEST_F(BridgeMqtt, AModuleInAFileWriteIsLeftAloneAndKeepsItsAvailability)

@@ -59,7 +59,9 @@ TEST(BridgePayload, CommandTopicsAndPayloads)
         {"ao/set", "+5", false, Kind::SetAnalog},  {"range/set", "4-20", true, Kind::SetRange},
         {"range/set", "4–20", false, Kind::SetRange}, {"counters/clear", "0", true, Kind::ClearCounter},
         {"counters/clear", "01", false, Kind::ClearCounter}, {"locate/set", "anything at all", true, Kind::Locate},
-        {"do/set", QByteArray(100, 'O'), false, Kind::SetDo},
+        {"do/set", QByteArray(100, 'O'), false, Kind::SetDo},  {"ao/set", "eleven", false, Kind::SetAnalog},
+        {"ao/set", "-5", false, Kind::SetAnalog},           {"range/set", "0-10", false, Kind::SetRange},
+        {"counters/clear", "2", false, Kind::ClearCounter},
     };
     for (const PayloadCase& c : payloadCases) {
         SCOPED_TRACE((QLatin1String(c.command) + QLatin1Char(' ') + QString::fromUtf8(c.payload.left(20))).toStdString());

@@ -94,7 +94,8 @@ bool SaveTools(zqb::TForm1& form, zqb::ModuleLink& link, zqb::HostNetworkBackend
     held.Exclusive(0);
     zqb::ConsoleToolsSetup toolsSetup{&hostBackend, QStringLiteral("127.0.0.1"), locks.path(),
                                       QStringLiteral("zqb-window-shots"), {}};
-    zqb::ConsoleTools tools(form, link, toolsSetup);
+    zqb::ConsoleTools tools(form, {link.Context(), link.GetDialogs(), link.Settings(), link.Display(), link.Supervisor()},
+                            toolsSetup);
     FillTrend(tools.History());
     tools.Menu().PopUp(form.mapToGlobal(QPoint(120, 160)));
     QApplication::processEvents();

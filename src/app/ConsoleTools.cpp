@@ -7,8 +7,8 @@
 
 namespace zqb {
 
-ConsoleTools::ConsoleTools(TForm1& form, ModuleLink& link, ConsoleToolsSetup setup)
-    : form_(form), link_(link), setup_(std::move(setup)), recorder_(link.Context()), keeper_(link.Context())
+ConsoleTools::ConsoleTools(TForm1& form, const ConsoleToolsLinkParts& link, ConsoleToolsSetup setup)
+    : form_(form), link_(link), setup_(std::move(setup)), recorder_(link.context), keeper_(link.context)
 {
     ConsoleMenuActions actions;
     actions.findModules = [this] { OpenFinder(); };
@@ -16,7 +16,7 @@ ConsoleTools::ConsoleTools(TForm1& form, ModuleLink& link, ConsoleToolsSetup set
     actions.saveDiagnostics = [this] { SaveDiagnostics(); };
     // The about box is modal: it waits for the end of a running exchange like the file dialogs.
     actions.about = [this] {
-        if (setup_.about) RunAfterExchange(link_.Context(), this, setup_.about);
+        if (setup_.about) RunAfterExchange(link_.context, this, setup_.about);
     };
     menu_ = new ConsoleMenu(&form_, std::move(actions));
 }
@@ -43,7 +43,7 @@ void ConsoleTools::OpenFinder()
         setup.hostBackend = setup_.hostBackend;
         setup.givenModuleAddress = setup_.givenModuleAddress;
         setup.lockDirectory = setup_.lockDirectory;
-        finder_ = new FinderWindow(link_, setup, &form_);
+        finder_ = new FinderWindow(link_.context, link_.display, link_.supervisor, setup, &form_);
     }
     Raise(finder_);
     finder_->NetworkEdit->setFocus();
@@ -52,13 +52,13 @@ void ConsoleTools::OpenFinder()
 
 void ConsoleTools::OpenTrend()
 {
-    if (!trend_) trend_ = new TrendWindow(recorder_.History(), link_.Context(), link_.GetDialogs(), &form_);
+    if (!trend_) trend_ = new TrendWindow(recorder_.History(), link_.context, link_.dialogs, &form_);
     Raise(trend_);
 }
 
 void ConsoleTools::SaveDiagnostics()
 {
-    RunAfterExchange(link_.Context(), this, [this] {
+    RunAfterExchange(link_.context, this, [this] {
         DiagnosticsSources sources;
         sources.hostBackend = setup_.hostBackend;
         sources.countWired = setup_.givenModuleAddress.has_value();
@@ -68,10 +68,10 @@ void ConsoleTools::SaveDiagnostics()
         sources.typedKeys = {setup.Edit2->text(), setup.Edit4->text(), setup.Edit6->text()};
         sources.programVersion = setup_.programVersion;
         sources.display = QGuiApplication::platformName();
-        const DiagnosticsFacts facts = GatherDiagnostics(link_, sources);
-        const Outcome saved = SaveDiagnosticsText(link_.GetDialogs(), DiagnosticsText(facts), facts.written);
+        const DiagnosticsFacts facts = GatherDiagnostics(link_.context, link_.settings, sources);
+        const Outcome saved = SaveDiagnosticsText(link_.dialogs, DiagnosticsText(facts), facts.written);
         if (saved.kind == OutcomeKind::FileError) {
-            link_.GetDialogs().ShowError(QStringLiteral("Cannot save file \"%1\". %2").arg(saved.field, saved.rule));
+            link_.dialogs.ShowError(QStringLiteral("Cannot save file \"%1\". %2").arg(saved.field, saved.rule));
         } else if (saved.Ok()) {
             form_.SetPanelText(StatusPanel::Message, QStringLiteral("Diagnostics saved"));
             form_.SetPanelDetail(StatusPanel::Message, QStringLiteral("Diagnostics saved to ") + saved.field);

@@ -10,9 +10,13 @@
 #include "diagnostics/LinkRecordKeeper.h"
 #include "finder/FinderWindow.h"
 #include "link/HostNetworkBackend.h"
-#include "link/ModuleLink.h"
+#include "link/LinkSupervisor.h"
 #include "mainwindow/ConsoleMenu.h"
 #include "mainwindow/Eap_tcp.h"
+#include "platform/Dialogs.h"
+#include "protocol/DisplayRelay.h"
+#include "protocol/SessionContext.h"
+#include "setup/DeviceSettings.h"
 #include "trend/TrendRecorder.h"
 #include "trend/TrendWindow.h"
 
@@ -26,13 +30,24 @@ struct ConsoleToolsSetup {
     std::function<void()> about;
 };
 
+// What the tools use of the module link: the session for all of them, the dialogs for the trend
+// and the report, the settings for the report (their web login key is left out of it), the
+// display and the supervision for the finder.
+struct ConsoleToolsLinkParts {
+    SessionContext& context;
+    Dialogs& dialogs;
+    DeviceSettings& settings;
+    DisplayRelay& display;
+    LinkSupervisor& supervisor;
+};
+
 // What the main window's context menu reaches: the module finder, the trend and the diagnostics
 // report. The trend's history and the last link record are kept from the start of the run,
 // whether a window is open or not.
 class ConsoleTools : public QObject {
     Q_OBJECT
 public:
-    ConsoleTools(TForm1& form, ModuleLink& link, ConsoleToolsSetup setup);
+    ConsoleTools(TForm1& form, const ConsoleToolsLinkParts& link, ConsoleToolsSetup setup);
     ~ConsoleTools() override;
 
     void OpenFinder();
@@ -49,7 +64,7 @@ private:
     void Raise(QWidget* window);
 
     TForm1& form_;
-    ModuleLink& link_;
+    ConsoleToolsLinkParts link_;
     ConsoleToolsSetup setup_;
     TrendRecorder recorder_;
     LinkRecordKeeper keeper_;

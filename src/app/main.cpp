@@ -85,7 +85,8 @@ int main(int argc, char** argv)
     ConsoleToolsSetup toolsSetup{hostBackend.get(), moduleAddress,
                                  QString::fromStdString(ModuleLink::DefaultLockDirectory(lockProblem)),
                                  ConsoleVersion().trimmed(), [&form1] { ShowAboutBox(&form1); }};
-    ConsoleTools tools(form1, link, toolsSetup);
+    ConsoleTools tools(form1, {context, link.GetDialogs(), link.Settings(), link.Display(), link.Supervisor()},
+                       toolsSetup);
     if (qEnvironmentVariableIsSet("ZQB_TRACE_STARTUP")) new StartupTrace(form1, context.session.linked, sinceStart);
     form1.show();
 

@@ -19,10 +19,10 @@ int RowTop(int row) { return FirstRowTop + row * RowPitch + (row >= 4 ? GroupGap
 
 }  // namespace
 
-TForm3::TForm3(ModuleLink& link, QWidget* parent)
+TForm3::TForm3(SessionContext& context, CommandTransport& transport, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      context_(link.Context()),
-      transport_(link.Transport())
+      context_(context),
+      transport_(transport)
 {
     setWindowTitle(QStringLiteral("Digital Input Counter "));
     setModal(true);

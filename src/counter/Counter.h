@@ -8,7 +8,8 @@
 #include <QPushButton>
 
 #include "platform/ImageButton.h"
-#include "link/ModuleLink.h"
+#include "protocol/CommandTransport.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 
@@ -17,7 +18,7 @@ namespace zqb {
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    TForm3(ModuleLink& link, QWidget* parent = nullptr);
+    TForm3(SessionContext& context, CommandTransport& transport, QWidget* parent = nullptr);
 
     // The main window's Image4: ask for the counters, pause the poll, show modally. Refused while
     // an exchange runs, so the window's modal loop never holds a socket wait open.

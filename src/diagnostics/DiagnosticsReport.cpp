@@ -257,9 +257,9 @@ QString DiagnosticsText(const DiagnosticsFacts& facts)
     return text;
 }
 
-DiagnosticsFacts GatherDiagnostics(ModuleLink& link, const DiagnosticsSources& sources)
+DiagnosticsFacts GatherDiagnostics(const SessionContext& context, const DeviceSettings& settings,
+                                   const DiagnosticsSources& sources)
 {
-    const SessionContext& context = link.Context();
     const DeviceSession& session = context.session;
     DiagnosticsFacts facts;
     facts.written = QDateTime::currentDateTime();
@@ -276,7 +276,7 @@ DiagnosticsFacts GatherDiagnostics(ModuleLink& link, const DiagnosticsSources& s
     facts.outcomes = context.outcomes.Last(ReportOutcomes);
     facts.configRecord = session.deviceConfigRecord;
     facts.configRecordValid = session.deviceConfigRecordValid != 0;
-    facts.keys = {session.apKey, session.staKey, link.Settings().LastWebKey()};
+    facts.keys = {session.apKey, session.staKey, settings.LastWebKey()};
     for (const QString& typed : sources.typedKeys) facts.keys.push_back(ToAnsi(typed));
     return facts;
 }

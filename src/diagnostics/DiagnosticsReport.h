@@ -10,10 +10,11 @@
 
 #include "diagnostics/LinkRecordKeeper.h"
 #include "link/HostNetworkBackend.h"
-#include "link/ModuleLink.h"
 #include "platform/Dialogs.h"
 #include "protocol/DeviceSession.h"
 #include "protocol/OutcomeLog.h"
+#include "protocol/SessionContext.h"
+#include "setup/DeviceSettings.h"
 
 namespace zqb {
 
@@ -41,7 +42,7 @@ struct DiagnosticsFacts {
     std::vector<QByteArray> keys;
 };
 
-// Where the facts come from besides the link.
+// Where the facts come from besides the session and the settings.
 struct DiagnosticsSources {
     HostNetworkBackend* hostBackend = nullptr;
     bool countWired = false;  // a module address was given: wired and loopback interfaces count
@@ -52,7 +53,9 @@ struct DiagnosticsSources {
     QString display;          // the windowing system, when there is one
 };
 
-DiagnosticsFacts GatherDiagnostics(ModuleLink& link, const DiagnosticsSources& sources);
+// `settings` gives the web login key last written, to be left out like the others.
+DiagnosticsFacts GatherDiagnostics(const SessionContext& context, const DeviceSettings& settings,
+                                   const DiagnosticsSources& sources);
 
 // The host network check as it stands now, from scratch: every adapter and Wi-Fi interface, which
 // of them counted for the module's network, and the verdict. Failures of the scan are told, not

@@ -44,8 +44,13 @@ QString Plural(int n, const QString& one, const QString& many) { return QStringL
 
 }  // namespace
 
-FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
-    : QWidget(parent, Qt::Window), link_(link), setup_(std::move(setup))
+FinderWindow::FinderWindow(SessionContext& context, DisplayRelay& display, LinkSupervisor& supervisor,
+                           FinderSetup setup, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      context_(context),
+      display_(display),
+      supervisor_(supervisor),
+      setup_(std::move(setup))
 {
     setWindowTitle(QStringLiteral("Find modules"));
     // A desktop palette's selection and greyed texts can fall below 4.5:1; the windows' own keep it.
@@ -146,7 +151,7 @@ FinderWindow::FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent)
 
 FinderWindow::~FinderWindow()
 {
-    if (scanner_) link_.Context().ScanRunning = false;
+    if (scanner_) context_.ScanRunning = false;
 }
 
 bool FinderWindow::eventFilter(QObject* watched, QEvent* event)
@@ -167,13 +172,13 @@ void FinderWindow::StartScan()
     CancelScan();
     const QString typed = NetworkEdit->text().trimmed();
     Status->setText(QStringLiteral("Waiting for the exchange with the module to end…"));
-    RunAfterExchange(link_.Context(), this, [this, typed] {
+    RunAfterExchange(context_, this, [this, typed] {
         if (Scanning()) return;  // a second request that waited as well
         if (!typed.isEmpty()) {
             BeginScan(PlanTypedNetwork(typed));
             return;
         }
-        const DeviceSession& session = link_.Session();
+        const DeviceSession& session = context_.session;
         BeginScan(PlanModuleNetworks(*setup_.hostBackend, session.hostAddress, setup_.givenModuleAddress.has_value(),
                                      setup_.givenModuleAddress));
     });
@@ -194,11 +199,11 @@ void FinderWindow::BeginScan(const FinderPlan& plan)
     found_ = busy_ = silent_ = 0;
 
     ScanOptions options;
-    options.port = link_.Session().hostPort;
+    options.port = context_.session.hostPort;
     options.lockDirectory = setup_.lockDirectory;
     options.replyTimeoutMs = 1000;  // a module on Wi-Fi can take its time
     // Inside a command's socket wait no new probe starts; the ones running may end there.
-    const SessionContext& context = link_.Context();
+    const SessionContext& context = context_;
     options.holdProbes = [&context] { return context.ExchangeBusy; };
     scanner_ = std::make_unique<ModuleScanner>(addresses, options);
     connect(scanner_.get(), &ModuleScanner::probeFinished, this, [this](const ScanProbe& probe) {
@@ -323,7 +328,7 @@ void FinderWindow::hideEvent(QHideEvent* event)
 void FinderWindow::SetScanning(bool scanning)
 {
     CancelButton->setEnabled(scanning);
-    link_.Context().ScanRunning = scanning;
+    context_.ScanRunning = scanning;
 }
 
 void FinderWindow::LinkRow(int row)
@@ -335,9 +340,9 @@ void FinderWindow::LinkRow(int row)
         Status->setText(QStringLiteral("%1 cannot be linked: %2.").arg(address, item->data(NoteRole).toString()));
         return;
     }
-    const std::uint16_t port = link_.Session().hostPort;
-    RunAfterExchange(link_.Context(), this, [this, address, port] {
-        if (!LinkConsoleTo(link_, address, port)) {
+    const std::uint16_t port = context_.session.hostPort;
+    RunAfterExchange(context_, this, [this, address, port] {
+        if (!LinkConsoleTo(context_, display_, supervisor_, address, port)) {
             Status->setText(QStringLiteral("%1 could not be taken as the module's address.").arg(address));
             return;
         }

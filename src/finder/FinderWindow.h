@@ -14,8 +14,10 @@
 
 #include "finder/ModuleFinder.h"
 #include "link/HostNetworkBackend.h"
-#include "link/ModuleLink.h"
+#include "link/LinkSupervisor.h"
 #include "link/ModuleScan.h"
+#include "protocol/DisplayRelay.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 
@@ -36,7 +38,9 @@ class FinderWindow : public QWidget {
 public:
     enum Column { AddressColumn, ModelColumn, FirmwareColumn, MacColumn, LocationColumn, SignalColumn, ColumnCount };
 
-    FinderWindow(ModuleLink& link, FinderSetup setup, QWidget* parent = nullptr);
+    // The display and the supervision link the console to the module picked.
+    FinderWindow(SessionContext& context, DisplayRelay& display, LinkSupervisor& supervisor, FinderSetup setup,
+                 QWidget* parent = nullptr);
     ~FinderWindow() override;
 
     // Scans the typed network, or the module networks when the field is empty. Waits for a
@@ -74,7 +78,9 @@ private:
     void SetScanning(bool scanning);
     void SelectFirstLinkable();
 
-    ModuleLink& link_;
+    SessionContext& context_;
+    DisplayRelay& display_;
+    LinkSupervisor& supervisor_;
     FinderSetup setup_;
     std::unique_ptr<ModuleScanner> scanner_;
     FinderPlan plan_;

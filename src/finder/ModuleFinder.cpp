@@ -101,11 +101,12 @@ std::optional<FoundModule> FoundFromProbe(const ScanProbe& probe)
     return found;
 }
 
-bool LinkConsoleTo(ModuleLink& link, const QString& address, std::uint16_t port)
+bool LinkConsoleTo(const SessionContext& context, DisplayRelay& display, LinkSupervisor& supervisor,
+                   const QString& address, std::uint16_t port)
 {
-    if (link.Context().ExchangeBusy) return false;
-    link.Display().SetAddressText(address);
-    return link.Supervisor().StaticIpClickAt(port);
+    if (context.ExchangeBusy) return false;
+    display.SetAddressText(address);
+    return supervisor.StaticIpClickAt(port);
 }
 
 }  // namespace zqb

@@ -7,9 +7,11 @@
 #include <QString>
 
 #include "link/HostNetworkBackend.h"
-#include "link/ModuleLink.h"
+#include "link/LinkSupervisor.h"
 #include "link/ModuleScan.h"
+#include "protocol/DisplayRelay.h"
 #include "protocol/LinkRecord.h"
+#include "protocol/SessionContext.h"
 
 namespace zqb {
 
@@ -54,6 +56,7 @@ std::optional<FoundModule> FoundFromProbe(const ScanProbe& probe);
 // goes into the address box and the session, and the link timer asks the module for its link
 // record on its next tick. The console counts as linked again only once that record has come.
 // False, with nothing changed, while an exchange runs.
-bool LinkConsoleTo(ModuleLink& link, const QString& address, std::uint16_t port);
+bool LinkConsoleTo(const SessionContext& context, DisplayRelay& display, LinkSupervisor& supervisor,
+                   const QString& address, std::uint16_t port);
 
 }  // namespace zqb

@@ -109,8 +109,9 @@ QString PercentText(int percent) { return QString::number(percent) + QStringLite
 
 }  // namespace
 
-TForm4::TForm4(ModuleLink& link, QWidget* parent)
-    : QDialog(parent), link_(link), context_(link.Context()), dialogs_(link.GetDialogs())
+TForm4::TForm4(SessionContext& context, CommandTransport& transport, LinkSupervisor& supervisor, Dialogs& dialogs,
+               QWidget* parent)
+    : QDialog(parent), context_(context), transport_(transport), supervisor_(supervisor), dialogs_(dialogs)
 {
     setWindowTitle(QStringLiteral("DAC Function Config"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -292,7 +293,7 @@ void TForm4::ShowDeviceOutcome(const Outcome& outcome, const QString& action, co
 void TForm4::SpeedButton8Click()
 {
     if (context_.ExchangeBusy) return;
-    ShowDeviceOutcome(WriteFunctionConfig(link_.Transport(), *this), QStringLiteral("Function Config write"), WriteDoneText);
+    ShowDeviceOutcome(WriteFunctionConfig(transport_, *this), QStringLiteral("Function Config write"), WriteDoneText);
 }
 
 void TForm4::SpeedButton9Click()
@@ -304,11 +305,11 @@ void TForm4::SpeedButton9Click()
 void TForm4::SpeedButton10Click()
 {
     if (context_.ExchangeBusy) return;
-    ShowDeviceOutcome(ReadFunctionConfig(link_.Transport()), QStringLiteral("Function Config read"), ReadDoneText);
+    ShowDeviceOutcome(ReadFunctionConfig(transport_), QStringLiteral("Function Config read"), ReadDoneText);
 }
 
 // The GetLink queued on closing brings the module's own function back into the window.
-void TForm4::FormClose() { link_.Supervisor().DialogClosed(pollBeforeOpening_); }
+void TForm4::FormClose() { supervisor_.DialogClosed(pollBeforeOpening_); }
 
 void TForm4::done(int result)
 {

@@ -4,8 +4,11 @@
 
 #include "functioncfg/FunctionControls.h"
 #include "functioncfg/FunctionTrackBar.h"
+#include "link/LinkSupervisor.h"
+#include "platform/Dialogs.h"
+#include "protocol/CommandTransport.h"
 #include "protocol/Outcome.h"
-#include "link/ModuleLink.h"
+#include "protocol/SessionContext.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -26,7 +29,8 @@ inline const QString FunctionFailureCaption = QStringLiteral("Error");
 class TForm4 : public QDialog, public FunctionControls {
     Q_OBJECT
 public:
-    TForm4(ModuleLink& link, QWidget* parent = nullptr);
+    TForm4(SessionContext& context, CommandTransport& transport, LinkSupervisor& supervisor, Dialogs& dialogs,
+           QWidget* parent = nullptr);
 
     // The main window's function icon: nothing while an exchange runs; otherwise the link poll
     // pauses and the window shows modally until it is closed.
@@ -119,8 +123,9 @@ private:
     QCheckBox* CheckBoxOf(FunctionField field) const;
     FunctionTrackBar* TrackBarOf(FunctionField field) const;
 
-    ModuleLink& link_;
     SessionContext& context_;
+    CommandTransport& transport_;
+    LinkSupervisor& supervisor_;
     Dialogs& dialogs_;
     std::uint8_t pollBeforeOpening_ = 1;
 };

@@ -22,7 +22,8 @@ namespace zqb {
 // The console's link to one module, wired once: the session records, the transport, reply
 // handling, link supervision, the file transfer, the firmware upload and the settings, each
 // holding the others by reference. The programs, the test rigs and the benchmarks all build this
-// one object and aim it with one call; the windows receive it.
+// one object and aim it with one call. The main window receives it and hands each of its windows
+// only the parts that window uses.
 class ModuleLink {
 public:
     // The display is attached later: the main window needs the link before it exists. Module
@@ -46,6 +47,7 @@ public:
     SessionContext& Context() { return context_; }
     DeviceSession& Session() { return context_.session; }
     DisplayRelay& Display() { return display_; }
+    ProgressRelay& Progress() { return progress_; }
     Dialogs& GetDialogs() { return dialogs_; }
     // The blocking pauses of the file transfers and setting actions.
     Pauses& GetPauses() { return pauses_; }

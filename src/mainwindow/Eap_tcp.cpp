@@ -89,9 +89,17 @@ TForm1::TForm1(ModuleLink& link, QWidget* parent)
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
     FormCreate();
 
-    form2_ = std::make_unique<TForm2>(link_, this);
-    form3_ = std::make_unique<TForm3>(link_, this);
-    form4_ = std::make_unique<TForm4>(link_, this);
+    form2_ = std::make_unique<TForm2>(SetupLinkParts{.context = context_,
+                                                     .settings = link_.Settings(),
+                                                     .firmware = link_.Firmware(),
+                                                     .dialogs = dialogs_,
+                                                     .pauses = link_.GetPauses(),
+                                                     .display = link_.Display(),
+                                                     .supervisor = link_.Supervisor(),
+                                                     .progress = link_.Progress()},
+                                      this);
+    form3_ = std::make_unique<TForm3>(context_, link_.Transport(), this);
+    form4_ = std::make_unique<TForm4>(context_, link_.Transport(), link_.Supervisor(), dialogs_, this);
 }
 
 TForm1::~TForm1()

@@ -97,10 +97,10 @@ const QString IdleTimeoutRange = QStringLiteral("1~65000 seconds");
 
 }  // namespace
 
-TForm2::TForm2(ModuleLink& link, QWidget* parent)
+TForm2::TForm2(const SetupLinkParts& link, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       link_(link),
-      context_(link.Context())
+      context_(link.context)
 {
     setWindowTitle(SetupCaption);
     setModal(true);
@@ -115,13 +115,13 @@ TForm2::TForm2(ModuleLink& link, QWidget* parent)
     CGauge1 = new Gauge(this);
     CGauge1->setGeometry(0, ClientHeight - GaugeHeight, ClientWidth, GaugeHeight);
 
-    link_.ShowProgressOn(*CGauge1);
-    actions_ = std::make_unique<SettingActions>(context_, link_.Settings(), link_.Firmware(), link_.GetDialogs(),
-                                                link_.GetPauses(), link_.Display());
+    link_.progress.Attach(*CGauge1);
+    actions_ = std::make_unique<SettingActions>(context_, link_.settings, link_.firmware, link_.dialogs, link_.pauses,
+                                                link_.display);
     FormCreate();
 }
 
-TForm2::~TForm2() { link_.StopShowingProgressOn(*CGauge1); }
+TForm2::~TForm2() { link_.progress.Detach(*CGauge1); }
 
 void TForm2::BuildWireless()
 {
@@ -325,7 +325,7 @@ ActionOutcome TForm2::Image10Click()
     return actions_->WriteStaticAddress({CheckBox1->isChecked(), Edit8->text(), Edit9->text(), Edit10->text()});
 }
 
-void TForm2::FormClose() { link_.Supervisor().DialogClosed(pollBeforeOpening_); }
+void TForm2::FormClose() { link_.supervisor.DialogClosed(pollBeforeOpening_); }
 
 void TForm2::done(int result)
 {

@@ -16,10 +16,30 @@
 
 #include "setup/Gauge.h"
 #include "platform/ImageButton.h"
-#include "link/ModuleLink.h"
+#include "link/LinkSupervisor.h"
+#include "platform/Dialogs.h"
+#include "platform/Pauses.h"
+#include "protocol/DisplayRelay.h"
+#include "protocol/SessionContext.h"
+#include "setup/DeviceSettings.h"
 #include "setup/SettingActions.h"
+#include "transfer/FirmwareUpload.h"
+#include "transfer/ProgressRelay.h"
 
 namespace zqb {
+
+// What the setup window uses of the module link: the parts its setting actions work with, the link
+// supervision that the closing window hands the poll back to, and the progress its gauge shows.
+struct SetupLinkParts {
+    SessionContext& context;
+    DeviceSettings& settings;
+    FirmwareUpload& firmware;
+    Dialogs& dialogs;
+    Pauses& pauses;
+    DisplayRelay& display;
+    LinkSupervisor& supervisor;
+    ProgressRelay& progress;
+};
 
 // TForm2, "zQB.Setup": the module's own settings. Opened modally from the main window while
 // the link poll rests; closing asks the module for a fresh link record. The actions themselves
@@ -27,7 +47,7 @@ namespace zqb {
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    TForm2(ModuleLink& link, QWidget* parent = nullptr);
+    TForm2(const SetupLinkParts& link, QWidget* parent = nullptr);
     // The gauge stops showing the link's transfers.
     ~TForm2() override;
 
@@ -105,7 +125,7 @@ private:
     void BuildCommands();
     void BuildKeyboard();
 
-    ModuleLink& link_;
+    SetupLinkParts link_;
     SessionContext& context_;
     std::unique_ptr<SettingActions> actions_;
     std::uint8_t pollBeforeOpening_ = 1;

@@ -24,7 +24,9 @@ protected:
         for (QWidget* child : form->findChildren<QWidget*>()) layoutBefore.emplace_back(child, child->geometry());
         shownBefore = ShownInside(*form);
         tools = std::make_unique<ConsoleTools>(
-            *form, link, ConsoleToolsSetup{&hostBackend, std::nullopt, QString(), QStringLiteral("test"), [this] { ++abouts; }});
+            *form,
+            ConsoleToolsLinkParts{link.Context(), link.GetDialogs(), link.Settings(), link.Display(), link.Supervisor()},
+            ConsoleToolsSetup{&hostBackend, std::nullopt, QString(), QStringLiteral("test"), [this] { ++abouts; }});
         form->show();
         Activate();
     }

@@ -67,7 +67,7 @@ protected:
 
     QTemporaryDir folder;
     int abouts = 0;
-    ConsoleTools tools{*form, link,
+    ConsoleTools tools{*form, {link.Context(), link.GetDialogs(), link.Settings(), link.Display(), link.Supervisor()},
                        ConsoleToolsSetup{&hostBackend, std::nullopt, QString(), QStringLiteral("zqb-console test"),
                                          [this] { ++abouts; }}};
 };

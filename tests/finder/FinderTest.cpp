@@ -66,7 +66,7 @@ protected:
         FinderSetup setup;
         setup.hostBackend = &hostBackend;
         setup.lockDirectory = locks.path();
-        finder = std::make_unique<FinderWindow>(link, setup, form.get());
+        finder = std::make_unique<FinderWindow>(link.Context(), link.Display(), link.Supervisor(), setup, form.get());
     }
 
     void SetUp() override
@@ -195,7 +195,7 @@ TEST_F(Finder, AFailedScanSaysWhyInTheWindow)
         FinderSetup setup;
         setup.hostBackend = &hostBackend;
         setup.givenModuleAddress = c.given;
-        finder = std::make_unique<FinderWindow>(link, setup, form.get());
+        finder = std::make_unique<FinderWindow>(link.Context(), link.Display(), link.Supervisor(), setup, form.get());
         Scan(QString::fromLatin1(c.network));
         EXPECT_TRUE(finder->Status->text().contains(QString::fromLatin1(c.status)))
             << c.network << ": " << finder->Status->text().toStdString();
@@ -331,7 +331,8 @@ TEST_F(Finder, AModuleAtAnotherPortIsLinkedOnlyByItsOwnRecord)
     state.location = "Other port";
     other.SetState(state);
     ASSERT_TRUE(other.Start());
-    ASSERT_TRUE(LinkConsoleTo(link, QStringLiteral("127.0.0.1"), other.Port()));
+    ASSERT_TRUE(
+        LinkConsoleTo(link.Context(), link.Display(), link.Supervisor(), QStringLiteral("127.0.0.1"), other.Port()));
     EXPECT_EQ(context.session.hostPort, other.Port());
     EXPECT_EQ(context.session.linked, 0) << "the module linked before is not this one";
     EXPECT_EQ(form->StatusBar2->PanelText(0), QStringLiteral("Change IP => 127.0.0.1")) << "as the Static IP button says";

@@ -97,7 +97,7 @@ public:
         return s;
     }
 
-    TForm4 form{link};
+    TForm4 form{link.Context(), link.Transport(), link.Supervisor(), link.GetDialogs()};
 };
 
 class FunctionWindowRig : public ::testing::Test, public FunctionWindowBench {};

@@ -269,7 +269,8 @@ TEST_P(WindowReadability, EveryTextKeepsItsContrast)
     check(form->FunctionWindow(), "function window");
 
     // The windows of the console menu, and the menu itself.
-    FinderWindow finder(link, FinderSetup{&hostBackend, std::nullopt, QString()}, form.get());
+    FinderWindow finder(link.Context(), link.Display(), link.Supervisor(), FinderSetup{&hostBackend, std::nullopt, QString()},
+                        form.get());
     finder.NetworkEdit->setText(QStringLiteral("127.0.0.1/32"));
     QSignalSpy scanned(&finder, &FinderWindow::scanFinished);
     finder.StartScan();

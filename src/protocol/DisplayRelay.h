@@ -9,10 +9,10 @@
 
 namespace zqb {
 
-// Hands every display call on to the window that shows the module, each text as Said() gives it. The link to the module is
-// built before its main window (which needs the link to send); the window attaches itself as
-// its first step and detaches as its last, and a call with no window attached is a wiring
-// fault that stops the program at once rather than vanishing.
+// Hands every display call on to the window that shows the module, each text as Said() gives
+// it. The link to the module is built before its main window (which needs the link to send); the
+// window attaches itself as its first step and detaches as its last, and a call with no window
+// attached is a wiring fault that stops the program at once rather than vanishing.
 class DisplayRelay : public DeviceDisplay {
 public:
     void Attach(DeviceDisplay& display) { target_ = &display; }

@@ -3,7 +3,6 @@
 
 #include <sys/resource.h>
 
-#include <csignal>
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +14,7 @@
 
 #include "app/Screenshot.h"
 #include "link/ConsoleOptions.h"
+#include "support/FileSizeLimit.h"
 #include "support/QtPrinters.h"
 
 namespace zqb {
@@ -153,15 +153,10 @@ TEST(ConsoleProgram, AScreenshotIsWrittenWholeOrNotAtAll)
     };
     for (const auto& c : cases) {
         c.arrange();
-        rlimit before{};
-        ::getrlimit(RLIMIT_FSIZE, &before);
-        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = before;
-        limited.rlim_cur = c.sizeLimit;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-        const FileWrite saved = SaveScreenshot(window, c.path);
-        ::setrlimit(RLIMIT_FSIZE, &before);
-        std::signal(SIGXFSZ, oldSignal);
+        const FileWrite saved = [&] {
+            const zqb::test::FileSizeLimit limit(c.sizeLimit);
+            return SaveScreenshot(window, c.path);
+        }();
         EXPECT_EQ(saved.written, c.written) << c.what;
         EXPECT_EQ(saved.reason.isEmpty(), c.written) << c.what << ": " << saved.reason.toStdString();
         if (c.written) {

@@ -2,7 +2,6 @@
 // and as JSON, and the exit status when something fails.
 #include <thread>
 
-#include <csignal>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 #include "cli/CliRig.h"
 #include "protocol/CommandCodes.h"
 #include "setup/ConfigRecordPatch.h"
+#include "support/FileSizeLimit.h"
 #include "support/HexBytes.h"
 #include "protocol/ModuleLock.h"
 
@@ -395,15 +395,10 @@ TEST_F(CliCommands, FilesAreWrittenWholeOrNotAtAll)
     for (const auto& c : cases) {
         c.arrange();
         const QString target = c.arguments.last();
-        rlimit before{};
-        ::getrlimit(RLIMIT_FSIZE, &before);
-        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = before;
-        limited.rlim_cur = c.sizeLimit;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-        const CliRun run = Run(c.arguments);
-        ::setrlimit(RLIMIT_FSIZE, &before);
-        std::signal(SIGXFSZ, oldSignal);
+        const CliRun run = [&] {
+            const zqb::test::FileSizeLimit limit(c.sizeLimit);
+            return Run(c.arguments);
+        }();
         EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QLatin1String(c.said))) << c.what << ": " << run.err.toStdString();
         struct stat info {};
